@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace officecarve {
+
+enum class MessageButtons { kOk, kYesNo, kAbortRetryIgnore };
+enum class MessageAnswer { kOk, kYes, kNo, kAbort, kRetry, kIgnore };
+
+// A modal message box: an error ("错误") or a notice ("提示"), its text from
+// the text table, and an optional operating-system reason as a second line.
+struct Message {
+  std::string caption;
+  std::string text;
+  std::string detail;
+  MessageButtons buttons = MessageButtons::kOk;
+};
+
+// The two progress windows: TForm3 serves the search and the backup, TForm2
+// the recovery. Each has Label1..Label4 that the engine writes.
+enum class ProgressWindow { kSearchOrBackup, kRecovery };
+
+// A file the engine wrote into the output folder.
+struct RecoveredFile {
+  std::string path;
+  std::string name;
+  uint64_t size = 0;
+  int64_t start_sector = 0;
+  std::string family;  // "doc", "xls", "ppt"
+  bool saved = false;  // false when the save failed and the user went on
+};
+
+// How the engine reaches the user. The Qt windows implement it with real
+// widgets, the command line with stderr, tests with a recording fake. The
+// windows' buttons only set the flags of ScanState / the backup's cancel flag;
+// the engine reads them after PumpMessages.
+class Frontend {
+ public:
+  virtual ~Frontend() = default;
+
+  virtual MessageAnswer ShowMessage(const Message& message) = 0;
+
+  virtual void ShowProgressWindow(ProgressWindow window, const std::string& caption) = 0;
+  virtual void SetProgressCaption(ProgressWindow window, const std::string& caption) = 0;
+  // label is 1..4 (Label1..Label4 of the window).
+  virtual void SetProgressLabel(ProgressWindow window, int label, const std::string& text) = 0;
+  virtual void CloseProgressWindow(ProgressWindow window) = 0;
+
+  virtual void HideMainWindow() = 0;
+  virtual void ShowMainWindow() = 0;
+  // panel is 0..3 of the main window's status bar.
+  virtual void SetStatusPanel(int panel, const std::string& text) = 0;
+
+  // Lets the windows handle pending events (button clicks set flags).
+  virtual void PumpMessages() = 0;
+
+  // A recovered document was written (or its save was attempted and failed).
+  virtual void FileRecovered(const RecoveredFile& /*file*/, bool /*saved*/) {}
+};
+
+}  // namespace officecarve

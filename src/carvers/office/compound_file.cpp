@@ -1,0 +1,189 @@
+// Compound-file (structured storage) documents: .doc, .xls, .ppt and
+// encrypted zipped-XML packages. The length comes from the document's own
+// allocation table, the family from the names in its directory; the bytes
+// are written as read, the document taken to be the run of unclaimed units
+// from its header on.
+#include <array>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "app/scan_state.h"
+#include "carvers/carvers.h"
+#include "carvers/office/little_endian.h"
+#include "carvers/office/save_document.h"
+#include "scan/carver_frame.h"
+
+namespace officecarve {
+namespace {
+
+constexpr std::array<uint8_t, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+// Byte-order mark FE FF followed by a sector shift of 9: 512-byte sectors only.
+constexpr uint32_t kByteOrderAndShift = 0x0009FFFE;
+constexpr uint64_t kSectorBytes = 512;
+constexpr uint32_t kFreeSector = 0xFFFFFFFF;
+constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr uint32_t kMaxTableSector = 409'598;
+constexpr uint64_t kMaxDocumentBytes = 200ull * 1024 * 1024;
+constexpr size_t kMaxDirectoryBytes = 20 * kSectorBytes;
+constexpr int kHeaderFatEntries = 109;
+constexpr int kFatNumbersPerDifatSector = 127;
+// A document of at most 200 MiB needs at most 3,200 FAT sectors; anything far
+// beyond that is damage, and bounding it bounds the memory a hostile chain costs.
+constexpr size_t kMaxFatSectors = 4096;
+constexpr int kMaxDifatSectors = 64;
+
+enum class Family { kNone = 0, kWord = 1, kSpreadsheet = 2, kPresentation = 3 };
+
+// Document sector s starts after the 512-byte header.
+uint64_t SectorEnd(uint32_t sector) { return (uint64_t{sector} + 2) * kSectorBytes; }
+uint64_t SectorStart(uint32_t sector) { return (uint64_t{sector} + 1) * kSectorBytes; }
+
+bool AppendTableSector(CarverCall& call, uint32_t sector, std::vector<uint8_t>& fat) {
+  if (sector > kMaxTableSector || fat.size() >= kMaxFatSectors * kSectorBytes) return false;
+  if (!call.ReadUntil(SectorEnd(sector))) return false;
+  const auto bytes = call.Bytes().subspan(SectorStart(sector), kSectorBytes);
+  fat.insert(fat.end(), bytes.begin(), bytes.end());
+  return true;
+}
+
+bool CollectHeaderFat(CarverCall& call, std::vector<uint8_t>& fat) {
+  bool have_previous = false;
+  uint32_t previous = 0;
+  for (int i = 0; i < kHeaderFatEntries; ++i) {
+    const uint32_t sector = Le32At(call.Bytes(), 76 + 4 * i);
+    if (sector == kFreeSector) break;
+    if (have_previous && sector <= previous) return false;
+    if (!AppendTableSector(call, sector, fat)) return false;
+    previous = sector;
+    have_previous = true;
+  }
+  return true;
+}
+
+bool CollectDifatFat(CarverCall& call, std::vector<uint8_t>& fat) {
+  uint32_t difat = Le32At(call.Bytes(), 68);
+  bool have_previous = false;
+  uint32_t previous = 0;
+  for (int walked = 0; difat != kEndOfChain && difat != kFreeSector; ++walked) {
+    if (walked >= kMaxDifatSectors || difat > kMaxTableSector) return false;
+    if (have_previous && difat <= previous) return false;
+    if (!call.ReadUntil(SectorEnd(difat))) return false;
+    for (int j = 0; j < kFatNumbersPerDifatSector; ++j) {
+      const uint32_t sector = Le32At(call.Bytes(), SectorStart(difat) + 4 * j);
+      if (sector == kFreeSector) continue;
+      if (!AppendTableSector(call, sector, fat)) return false;
+    }
+    previous = difat;
+    have_previous = true;
+    difat = Le32At(call.Bytes(), SectorStart(difat) + 508);
+  }
+  return true;
+}
+
+bool CollectDirectory(CarverCall& call, const std::vector<uint8_t>& fat,
+                      std::vector<uint8_t>& directory) {
+  const int64_t highest_usable = static_cast<int64_t>(call.Held() / kSectorBytes) - 2;
+  const uint64_t fat_entries = fat.size() / 4;
+  uint32_t sector = Le32At(call.Bytes(), 48);
+  while (sector != kEndOfChain) {
+    if (static_cast<int64_t>(sector) > highest_usable || directory.size() >= kMaxDirectoryBytes ||
+        sector >= fat_entries) {
+      return false;
+    }
+    const auto bytes = call.Bytes().subspan(SectorStart(sector), kSectorBytes);
+    directory.insert(directory.end(), bytes.begin(), bytes.end());
+    sector = Le32At(fat, uint64_t{sector} * 4);
+  }
+  return true;
+}
+
+bool NameIs(std::span<const uint8_t> entry, size_t units, std::u16string_view name) {
+  if (units != name.size()) return false;
+  for (size_t i = 0; i < units; ++i) {
+    if (Le16At(entry, 2 * i) != name[i]) return false;
+  }
+  return true;
+}
+
+struct DirectoryFacts {
+  bool has_encryption_info = false;
+  bool has_version = false;
+  Family family = Family::kNone;
+};
+
+DirectoryFacts ScanNames(std::span<const uint8_t> directory) {
+  DirectoryFacts facts;
+  for (size_t at = 0; at + 128 <= directory.size(); at += 128) {
+    const auto entry = directory.subspan(at, 128);
+    const uint16_t name_bytes = Le16At(entry, 64);
+    if (name_bytes < 4 || name_bytes > 64) break;
+    const size_t units = (name_bytes - 2u) / 2u;
+    if (NameIs(entry, units, u"EncryptionInfo")) facts.has_encryption_info = true;
+    if (NameIs(entry, units, u"Version")) facts.has_version = true;
+    if (NameIs(entry, units, u"WordDocument")) facts.family = Family::kWord;
+    if (NameIs(entry, units, u"Workbook")) facts.family = Family::kSpreadsheet;
+    if (NameIs(entry, units, u"PowerPoint Document")) facts.family = Family::kPresentation;
+  }
+  return facts;
+}
+
+struct Choice {
+  std::string_view extension;
+  std::string_view family;
+};
+
+Choice ChooseExtension(const DirectoryFacts& facts, uint32_t family_mask) {
+  const bool encrypted = facts.has_encryption_info && facts.has_version;
+  Family family = facts.family;
+  if (encrypted && family == Family::kNone) family = Family::kSpreadsheet;
+  switch (family) {
+    case Family::kWord:
+      if (family_mask & kFamilyDoc) return {encrypted ? ".ENC.DOCX" : ".DOC", "doc"};
+      break;
+    case Family::kSpreadsheet:
+      if (family_mask & kFamilyXls) return {encrypted ? ".ENC.XLSX" : ".XLS", "xls"};
+      break;
+    case Family::kPresentation:
+      if (family_mask & kFamilyPpt) return {".PPT", "ppt"};
+      break;
+    case Family::kNone:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset) {
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  if (call.Held() < kSectorBytes ||
+      std::memcmp(call.Bytes().data(), kSignature.data(), kSignature.size()) != 0 ||
+      Le32At(call.Bytes(), 28) != kByteOrderAndShift) {
+    return call.Fail();
+  }
+
+  std::vector<uint8_t> fat;
+  if (!CollectHeaderFat(call, fat) || !CollectDifatFat(call, fat)) return call.Fail();
+
+  // The length ends with the last allocated sector; trailing free entries
+  // of the table do not lengthen the file.
+  for (uint64_t i = fat.size() / 4; i-- > 0;) {
+    if (Le32At(fat, i * 4) == kFreeSector) continue;
+    const uint64_t length = (i + 2) * kSectorBytes;
+    if (length > kMaxDocumentBytes || !call.ReadUntil(length)) return call.Fail();
+    break;
+  }
+
+  std::vector<uint8_t> directory;
+  if (!CollectDirectory(call, fat, directory)) return call.Fail();
+  const Choice choice = ChooseExtension(ScanNames(directory), env.family_mask);
+  if (!choice.extension.empty()) {
+    WriteRecoveredDocument(env, folder, offset, choice.extension, choice.family, call.Bytes());
+  }
+  // A recognised document keeps its units even when it is not written.
+  call.Complete();
+}
+
+}  // namespace officecarve

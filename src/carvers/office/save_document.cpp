@@ -1,0 +1,41 @@
+#include "carvers/office/save_document.h"
+
+#include "platform/file_save.h"
+#include "platform/raw_handle.h"
+#include "scan/carver_frame.h"
+#include "scan/start_sector_code.h"
+
+namespace officecarve {
+
+bool SaveRecoveredBuffer(CarverEnv& env, const std::string& path, std::span<const uint8_t> bytes) {
+  while (true) {
+    const SaveResult result = SaveFileReplacing(path, bytes);
+    if (result.ok) return true;
+    Message message;
+    message.caption = env.texts.Text(TextId::kErrorCaption);
+    message.text = std::string(env.texts.Text(TextId::kSaveFailed)) + path;
+    message.detail = OsErrorText(result.error);
+    message.buttons = MessageButtons::kAbortRetryIgnore;
+    const MessageAnswer answer = env.frontend.ShowMessage(message);
+    if (answer == MessageAnswer::kRetry) continue;
+    if (answer == MessageAnswer::kAbort) env.state.run_state = RunState::kStopped;
+    return false;
+  }
+}
+
+void WriteRecoveredDocument(CarverEnv& env, std::string_view folder, int64_t offset,
+                            std::string_view extension, std::string_view family,
+                            std::span<const uint8_t> bytes) {
+  RecoveredFile file;
+  file.name = RecoveredFileName(offset, std::string(extension));
+  file.path = std::string(folder) + file.name;
+  file.size = bytes.size();
+  file.start_sector = offset / env.bytes_per_sector;
+  file.family = family;
+  file.saved = SaveRecoveredBuffer(env, file.path, bytes);
+  ++env.state.recovered_count;
+  if (env.recovered != nullptr) env.recovered->push_back(file);
+  env.frontend.FileRecovered(file, file.saved);
+}
+
+}  // namespace officecarve

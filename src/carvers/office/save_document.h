@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace officecarve {
+
+struct CarverEnv;
+
+// Writes `bytes` to `path`, replacing a file of that name. On failure asks
+// Abort/Retry/Ignore; Abort stops the scan before the next candidate.
+// True when the file was written.
+bool SaveRecoveredBuffer(CarverEnv& env, const std::string& path, std::span<const uint8_t> bytes);
+
+// Names a document the carver decided to write after its start offset, saves
+// it, counts it (whether or not the save succeeded) and reports it.
+void WriteRecoveredDocument(CarverEnv& env, std::string_view folder, int64_t offset,
+                            std::string_view extension, std::string_view family,
+                            std::span<const uint8_t> bytes);
+
+}  // namespace officecarve

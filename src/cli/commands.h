@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/scan_state.h"
+#include "cli/terminal_frontend.h"
+
+namespace officecarve::cli {
+
+// Exit codes of the command line.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // bad input, unopenable source, refused scan
+inline constexpr int kExitUsage = 2;   // the command line itself was wrong
+inline constexpr int kExitSaveAborted = 3;
+
+struct RecoverOptions {
+  std::string source;
+  std::string output;
+  uint32_t family_mask = kAllFamilies;
+  std::optional<std::string> first;
+  std::optional<std::string> last;
+  std::optional<std::string> reason;
+  std::optional<std::string> file_system;
+  std::optional<std::string> cluster;
+  std::string json_path;
+  TerminalFrontend::Options terminal;
+};
+
+int RunRecover(const RecoverOptions& options);
+
+}  // namespace officecarve::cli

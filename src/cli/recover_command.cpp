@@ -1,0 +1,67 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <iostream>
+
+#include "app/application.h"
+#include "cli/commands.h"
+#include "cli/json_report.h"
+#include "cli/source_opening.h"
+#include "cli/terminal_frontend.h"
+#include "platform/raw_handle.h"
+#include "platform/same_device.h"
+#include "scan/scan_driver.h"
+#include "source/cluster_size.h"
+
+namespace officecarve::cli {
+namespace {
+
+// The command line may name a folder that does not exist yet; it is made,
+// unless that would write onto the source itself.
+bool PrepareOutputFolder(const Application& app, const std::string& folder) {
+  std::error_code error;
+  if (std::filesystem::is_directory(folder, error)) return true;
+  if (app.source.Type() == SourceType::kVolume &&
+      TargetIsOnSourceDevice(folder, app.source.Identity())) {
+    return true;  // the scan's own check refuses it with the right message
+  }
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    std::cerr << folder << ": " << error.message() << "\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunRecover(const RecoverOptions& options) {
+  Application app(VariantFromLocale());
+  TerminalFrontend frontend(app.state, options.terminal);
+  TerminalFrontend::InstallInterruptHandler();
+  if (!OpenSourceArgument(app, frontend, options.source)) return kExitFailed;
+
+  const VolumeGeometry& working = app.source.Working();
+  ScanRequest request;
+  request.family_mask = options.family_mask;
+  request.folder = options.output;
+  request.first_text = options.first.value_or("0");
+  request.last_text = options.last.value_or(std::to_string(working.last_sector));
+  request.cluster_item = ClusterItemForSize(working.sectors_per_cluster, working.bytes_per_sector);
+  if (!PrepareOutputFolder(app, request.folder)) return kExitFailed;
+
+  ScanDriver driver(app.source, frontend, app.state, app.texts);
+  const ScanReport report = driver.Start(request);
+  if (!options.json_path.empty()) {
+    int error = 0;
+    if (!WriteTextFile(options.json_path, ScanReportJson(app.source, report), &error)) {
+      std::cerr << options.json_path << ": " << OsErrorText(error) << "\n";
+      return kExitFailed;
+    }
+  }
+  if (!report.started) return kExitFailed;
+  if (frontend.SaveAborted()) return kExitSaveAborted;
+  return kExitOk;
+}
+
+}  // namespace officecarve::cli

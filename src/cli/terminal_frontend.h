@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/frontend.h"
+#include "app/scan_state.h"
+
+namespace officecarve::cli {
+
+// How a failed save is answered when nobody can be asked.
+enum class SaveErrorPolicy { kAbort, kIgnore };
+
+// The command line's front end: progress on one stderr line, messages on
+// stderr, recovered files on stdout, Ctrl-C acting like the windows' buttons.
+class TerminalFrontend : public Frontend {
+ public:
+  struct Options {
+    bool quiet = false;        // no per-file lines
+    bool interactive = false;  // questions may be asked on the terminal
+    bool progress = true;      // show the progress line
+    bool assume_yes = false;   // answer Yes/No questions with Yes
+    SaveErrorPolicy on_save_error = SaveErrorPolicy::kAbort;
+  };
+
+  TerminalFrontend(ScanState& state, Options options);
+  ~TerminalFrontend() override;
+
+  MessageAnswer ShowMessage(const Message& message) override;
+  void ShowProgressWindow(ProgressWindow window, const std::string& caption) override;
+  void SetProgressCaption(ProgressWindow window, const std::string& caption) override;
+  void SetProgressLabel(ProgressWindow window, int label, const std::string& text) override;
+  void CloseProgressWindow(ProgressWindow window) override;
+  void HideMainWindow() override {}
+  void ShowMainWindow() override {}
+  void SetStatusPanel(int, const std::string&) override {}
+  void PumpMessages() override;
+  void FileRecovered(const RecoveredFile& file, bool saved) override;
+
+  // True once a failed save was answered with Abort.
+  bool SaveAborted() const { return save_aborted_; }
+  // Installs the Ctrl-C handler (once per process).
+  static void InstallInterruptHandler();
+
+ private:
+  void DrawProgress(bool force);
+  void ClearProgress();
+  char AskLetter(const std::string& prompt, const std::string& letters);
+
+  ScanState& state_;
+  Options options_;
+  bool window_open_[2] = {false, false};
+  std::string captions_[2];
+  std::string labels_[2][5];
+  bool line_drawn_ = false;
+  bool save_aborted_ = false;
+  int handled_interrupts_ = 0;
+  std::chrono::steady_clock::time_point last_draw_{};
+};
+
+}  // namespace officecarve::cli

@@ -1,0 +1,137 @@
+#include "scan/carver_frame.h"
+
+#include <cstring>
+
+namespace officecarve {
+
+CarverCall::CarverCall(CarverEnv& env, int64_t offset) : env_(env), header_offset_(offset) {
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  const int64_t header_unit = offset / unit_bytes;
+  if (offset < 0 || env_.map.IsClaimed(header_unit)) {
+    ended_ = true;
+    return;
+  }
+  ClaimUnit(header_unit);
+  buffer_.resize(static_cast<size_t>(unit_bytes));
+  if (env_.source.ReadAt(buffer_.data(), static_cast<uint32_t>(unit_bytes), offset) != 0) {
+    Fail();
+    return;
+  }
+  read_position_ = offset + unit_bytes;
+  held_ = static_cast<uint64_t>(unit_bytes);
+  started_ = true;
+}
+
+CarverCall::~CarverCall() {
+  if (!ended_) Fail();
+}
+
+void CarverCall::ClaimUnit(int64_t unit) {
+  claims_.push_back(unit);
+  env_.map.Claim(unit);
+}
+
+bool CarverCall::ReadUntil(uint64_t bytes) {
+  if (!started_ || ended_) return false;
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  while (held_ < bytes) {
+    int64_t unit = read_position_ / unit_bytes;
+    while (unit <= env_.range_last && env_.map.IsClaimed(unit)) {
+      read_position_ += unit_bytes;
+      unit = read_position_ / unit_bytes;
+    }
+    if (unit > env_.range_last) return false;
+    // Claimed before the read, so a failed read still leaves it on the list.
+    ClaimUnit(unit);
+    if (buffer_.size() < held_ + unit_bytes) buffer_.resize(held_ + kGrowthBytes);
+    if (env_.source.ReadAt(buffer_.data() + held_, static_cast<uint32_t>(unit_bytes),
+                           read_position_) != 0) {
+      return false;
+    }
+    read_position_ += unit_bytes;
+    held_ += unit_bytes;
+    if (held_ % (kProgressEveryUnits * unit_bytes) == 0) ShowProgress();
+  }
+  return true;
+}
+
+bool CarverCall::SkipClaim() {
+  if (!started_ || ended_) return false;
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  int64_t unit = read_position_ / unit_bytes;
+  while (unit <= env_.range_last && env_.map.IsClaimed(unit)) {
+    read_position_ += unit_bytes;
+    unit = read_position_ / unit_bytes;
+  }
+  if (unit > env_.range_last) return false;
+  ClaimUnit(unit);
+  read_position_ += unit_bytes;
+  return true;
+}
+
+void CarverCall::TrimTo(uint64_t file_end) {
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  // Rounded up without the addition, which would wrap for an end taken from
+  // a hostile size field and release the whole file.
+  const uint64_t units = file_end / unit_bytes + (file_end % unit_bytes != 0 ? 1 : 0);
+  while (claims_.size() > units) {
+    const int64_t unit = claims_.back();
+    env_.map.Release(unit);
+    claims_.pop_back();
+    read_position_ = unit * static_cast<int64_t>(unit_bytes);
+  }
+}
+
+void CarverCall::Compact(uint64_t& buffer_position) {
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  if (buffer_position <= 60 * unit_bytes || buffer_position > held_) return;
+  const uint64_t drop = buffer_position / unit_bytes * unit_bytes;
+  std::memmove(buffer_.data(), buffer_.data() + drop, static_cast<size_t>(held_ - drop));
+  held_ -= drop;
+  buffer_position -= drop;
+  ShowProgress();
+}
+
+void CarverCall::ShrinkHeld(uint64_t bytes) {
+  if (bytes < held_) held_ = bytes;
+}
+
+void CarverCall::ShowProgress() {
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  progress_text_.assign(env_.texts.Text(TextId::kSectorPrefix));
+  progress_text_ += std::to_string(header_offset_ / unit_bytes);
+  progress_text_ += ", ";
+  progress_text_ += std::to_string(read_position_ / unit_bytes);
+  env_.frontend.SetProgressLabel(ProgressWindow::kRecovery, 3, progress_text_);
+  env_.frontend.PumpMessages();
+}
+
+void CarverCall::Complete() {
+  if (ended_) return;
+  ended_ = true;
+  claims_.clear();
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  const int64_t per_cluster = env_.sectors_per_cluster;
+  if (per_cluster > 1) {
+    // The rest of the cluster the file ends in belongs to it too. The map
+    // ignores units past its end, and the loop runs at most one cluster.
+    while ((read_position_ / unit_bytes - env_.state.cluster_origin) % per_cluster > 0) {
+      env_.map.Claim(read_position_ / unit_bytes);
+      read_position_ += unit_bytes;
+    }
+  }
+  std::vector<uint8_t>().swap(buffer_);
+  held_ = 0;
+}
+
+void CarverCall::Fail() {
+  if (ended_ && claims_.empty()) return;
+  ended_ = true;
+  started_ = false;
+  for (const int64_t unit : claims_) env_.map.Release(unit);
+  claims_.clear();
+  std::vector<uint8_t>().swap(buffer_);
+  held_ = 0;
+}
+
+}  // namespace officecarve

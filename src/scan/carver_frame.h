@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/frontend.h"
+#include "app/scan_state.h"
+#include "scan/claimed_sector_map.h"
+#include "source/sector_source.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve {
+
+// Everything a carver may use during one scan.
+struct CarverEnv {
+  SectorSource& source;
+  ClaimedSectorMap& map;
+  ScanState& state;
+  Frontend& frontend;
+  const UiTextTable& texts;
+  uint32_t family_mask = kAllFamilies;
+  uint32_t bytes_per_sector = 512;
+  uint32_t sectors_per_cluster = 1;
+  int64_t range_last = -1;
+  // Files the saving carvers wrote in this scan, for reports.
+  std::vector<RecoveredFile>* recovered = nullptr;
+};
+
+// The frame every carver goes through for one candidate: the start (claim and
+// read the header unit), the sequential reader that steps over units other
+// files claimed, and the two endings. A call that ends neither way releases
+// its claims when it goes out of scope, so no path can leak a claim.
+class CarverCall {
+ public:
+  static constexpr uint64_t kGrowthBytes = 1 << 20;
+  static constexpr uint64_t kProgressEveryUnits = 200;
+
+  CarverCall(CarverEnv& env, int64_t offset);
+  ~CarverCall();
+  CarverCall(const CarverCall&) = delete;
+  CarverCall& operator=(const CarverCall&) = delete;
+
+  // False when the header unit was already claimed or could not be read.
+  bool Started() const { return started_; }
+
+  // Makes the buffer hold at least `bytes` bytes of the file, reading further
+  // unclaimed units. False when the scan range ended or a read came back short.
+  bool ReadUntil(uint64_t bytes);
+  // Claims the next unclaimed unit without reading it. False when none is left
+  // in the scan range.
+  bool SkipClaim();
+  // Releases the claimed units beyond ceil(file_end / unit) from the end of
+  // the claim list; the read position follows them back.
+  void TrimTo(uint64_t file_end);
+  // Drops the whole units before buffer_position from the buffer (long
+  // streams stay small); buffer_position moves with the bytes.
+  void Compact(uint64_t& buffer_position);
+  // Cuts the held bytes to `bytes` (never grows).
+  void ShrinkHeld(uint64_t bytes);
+
+  std::span<const uint8_t> Bytes() const { return {buffer_.data(), static_cast<size_t>(held_)}; }
+  uint64_t Held() const { return held_; }
+  int64_t HeaderOffset() const { return header_offset_; }
+  int64_t ReadPosition() const { return read_position_; }
+  const std::vector<int64_t>& ClaimList() const { return claims_; }
+  CarverEnv& Env() { return env_; }
+
+  // The file ends here: keep every claim and claim the rest of its last cluster.
+  void Complete();
+  // Not a file (or not one we can bound): release every claimed unit.
+  void Fail();
+
+ private:
+  void ClaimUnit(int64_t unit);
+  void ShowProgress();
+
+  CarverEnv& env_;
+  int64_t header_offset_;
+  int64_t read_position_ = 0;
+  uint64_t held_ = 0;
+  std::vector<uint8_t> buffer_;
+  std::vector<int64_t> claims_;
+  bool started_ = false;
+  bool ended_ = false;
+  std::string progress_text_;
+};
+
+}  // namespace officecarve

@@ -1,0 +1,26 @@
+#include "scan/claimed_sector_map.h"
+
+#include <bit>
+
+namespace officecarve {
+
+ClaimedSectorMap::ClaimedSectorMap(int64_t last_sector) : last_sector_(last_sector) {
+  if (last_sector_ < 0) return;
+  // Same as (last + 32) / 32 without overflowing for the largest sector numbers.
+  word_count_ = static_cast<size_t>(last_sector_ / 32 + 1);
+  words_.reset(static_cast<uint32_t*>(std::calloc(word_count_, sizeof(uint32_t))));
+  if (!words_) {
+    // An empty map: nothing can be claimed and nothing is there to count.
+    last_sector_ = -1;
+    word_count_ = 0;
+    valid_ = false;
+  }
+}
+
+uint64_t ClaimedSectorMap::CountClaimed() const {
+  uint64_t count = 0;
+  for (size_t i = 0; i < word_count_; ++i) count += std::popcount(words_[i]);
+  return count;
+}
+
+}  // namespace officecarve

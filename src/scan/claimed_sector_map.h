@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace officecarve {
+
+// One bit per sector of the whole source: set for sectors that belong to a
+// carved file, a file being carved, or a FAT directory cluster. Allocated
+// zeroed, so the pages of a large disk that no claim touches cost nothing.
+// Sectors outside 0..last are never claimed and read as unclaimed.
+class ClaimedSectorMap {
+ public:
+  explicit ClaimedSectorMap(int64_t last_sector);
+
+  void Claim(int64_t sector) {
+    if (Inside(sector)) words_[Word(sector)] |= Bit(sector);
+  }
+  void Release(int64_t sector) {
+    if (Inside(sector)) words_[Word(sector)] &= ~Bit(sector);
+  }
+  bool IsClaimed(int64_t sector) const {
+    return Inside(sector) && (words_[Word(sector)] & Bit(sector)) != 0;
+  }
+  int64_t LastSector() const { return last_sector_; }
+  // False when the map could not be allocated; it then holds no sector.
+  bool Valid() const { return valid_; }
+  // Number of claimed sectors (tests and reports; walks the whole map).
+  uint64_t CountClaimed() const;
+
+ private:
+  bool Inside(int64_t sector) const { return sector >= 0 && sector <= last_sector_; }
+  static size_t Word(int64_t sector) { return static_cast<size_t>(sector / 32); }
+  static uint32_t Bit(int64_t sector) { return uint32_t{1} << (sector % 32); }
+
+  struct FreeDeleter {
+    void operator()(uint32_t* words) const { std::free(words); }
+  };
+
+  int64_t last_sector_;
+  size_t word_count_ = 0;
+  bool valid_ = true;
+  std::unique_ptr<uint32_t[], FreeDeleter> words_;
+};
+
+}  // namespace officecarve

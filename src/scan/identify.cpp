@@ -1,0 +1,300 @@
+#include "scan/identify.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace officecarve {
+namespace {
+
+using namespace std::string_view_literals;
+
+using Sector = std::span<const uint8_t>;
+
+// Signatures are spelled as byte strings; each is compared over its full
+// length, embedded zero bytes included.
+constexpr std::string_view kJpegStart = "\xFF\xD8\xFF"sv;
+constexpr std::string_view kGif89a = "GIF89a"sv;
+constexpr std::string_view kBitmap = "BM"sv;
+constexpr std::string_view kCompoundFile = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv;
+constexpr std::string_view kJetDatabase = "Standard Jet DB"sv;
+constexpr std::string_view kRiff = "RIFF"sv;
+// The leading bytes of the ASF header object's and file-properties object's
+// identifiers, up to the first zero byte of each.
+constexpr std::string_view kAsfHeaderObject = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00"sv;
+constexpr std::string_view kAsfFileProperties = "\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00"sv;
+constexpr std::string_view kFileTypeBox = "ftyp"sv;
+constexpr std::string_view kMpegPackStart = "\x00\x00\x01\xBA"sv;
+constexpr std::string_view kPng = "\x89PNG"sv;
+constexpr std::string_view kId3 = "ID3"sv;
+// TIFF and the camera raw formats built on it with their own magic number,
+// each in both byte orders.
+constexpr std::string_view kTiffFamily[] = {
+    "II\x2A\x00"sv, "MM\x00\x2A"sv, "IIRO"sv, "MMOR"sv, "IIU\x00"sv, "MM\x00U"sv,
+};
+constexpr std::string_view kX3f = "FOVb"sv;
+constexpr std::string_view kRaf = "FUJIFILMCCD-RAW "sv;
+constexpr std::string_view kRar = "Rar!\x1A\x07\x00"sv;
+constexpr std::string_view kZipLocalHeader = "PK\x03\x04"sv;
+constexpr std::string_view kZippedXmlFirstName = "[Content_Types].xml"sv;
+constexpr std::string_view kZippedCdrFirstName = "content/riffData.cdr"sv;
+constexpr std::string_view kCabinet = "MSCF"sv;
+// Signature and format version 0.3; other versions are not accepted.
+constexpr std::string_view kSevenZip = "7z\xBC\xAF\x27\x1C\x00\x03"sv;
+constexpr std::string_view kPdf = "%PDF-"sv;
+
+// Offsets of the name of the first entry in a ZIP local file header, and of
+// the object that follows the ASF header object's 30-byte header.
+constexpr size_t kZipFirstNameOffset = 30;
+constexpr size_t kAsfFirstChildOffset = 30;
+
+constexpr uint8_t kMpegTsSync = 0x47;
+constexpr size_t kTsPacketBytes = 188;
+// A 192-byte packet is a 4-byte arrival time stamp and a 188-byte packet.
+constexpr size_t kM2tsPacketBytes = 192;
+constexpr size_t kM2tsTimeStampBytes = 4;
+constexpr uint32_t kArrivalTimeMask = 0x3FFFFFFF;
+// About 0.12 s of the 27 MHz arrival clock: packets of one stream that lie
+// next to each other on disk are much closer than that.
+constexpr uint32_t kMaxArrivalTimeStep = 3'200'000;
+
+constexpr size_t kDirEntryBytes = 32;
+constexpr size_t kDirEntryAttributeOffset = 11;
+constexpr size_t kDirEntryDateOffset = 24;
+constexpr size_t kDirEntrySizeOffset = 28;
+constexpr uint8_t kDeletedEntry = 0xE5;
+constexpr uint8_t kAttributeSubdirectory = 0x10;
+constexpr uint8_t kAttributeLongName = 0x0F;
+// Attribute bits above archive (0x20) are never set in a real entry; nor are
+// subdirectory and archive together.
+constexpr uint8_t kFirstInvalidAttributeHighBits = 0x30;
+// Dates count years from 1980; nothing we look for predates 1985.
+constexpr unsigned kMinDirEntryYear = 5;
+constexpr int kMinDirectoryScore = 2;
+
+bool BytesAre(Sector sector, size_t offset, std::string_view expected) {
+  return offset <= sector.size() && expected.size() <= sector.size() - offset &&
+         std::memcmp(sector.data() + offset, expected.data(), expected.size()) == 0;
+}
+
+uint16_t ReadLe16(Sector sector, size_t offset) {
+  return static_cast<uint16_t>(sector[offset] | sector[offset + 1] << 8);
+}
+
+uint32_t ReadLe32(Sector sector, size_t offset) {
+  return static_cast<uint32_t>(sector[offset]) | static_cast<uint32_t>(sector[offset + 1]) << 8 |
+         static_cast<uint32_t>(sector[offset + 2]) << 16 |
+         static_cast<uint32_t>(sector[offset + 3]) << 24;
+}
+
+uint32_t ReadBe32(Sector sector, size_t offset) {
+  return static_cast<uint32_t>(sector[offset]) << 24 |
+         static_cast<uint32_t>(sector[offset + 1]) << 16 |
+         static_cast<uint32_t>(sector[offset + 2]) << 8 | static_cast<uint32_t>(sector[offset + 3]);
+}
+
+uint8_t AsciiLower(uint8_t byte) {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<uint8_t>(byte + ('a' - 'A')) : byte;
+}
+
+bool BytesAreIgnoringCase(Sector sector, size_t offset, std::string_view lower_case) {
+  if (offset > sector.size() || lower_case.size() > sector.size() - offset) return false;
+  for (size_t i = 0; i < lower_case.size(); ++i) {
+    if (AsciiLower(sector[offset + i]) != static_cast<uint8_t>(lower_case[i])) return false;
+  }
+  return true;
+}
+
+FileKind IdentifyRiff(Sector sector) {
+  constexpr size_t kFormOffset = 8;
+  if (BytesAre(sector, kFormOffset, "AVI "sv)) return FileKind::RiffAvi;
+  if (BytesAre(sector, kFormOffset, "CDXA"sv)) return FileKind::RiffCdxa;
+  if (BytesAre(sector, kFormOffset, "WAVE"sv)) return FileKind::RiffWave;
+  if (BytesAre(sector, kFormOffset, "ACON"sv)) return FileKind::RiffAnimatedCursor;
+  if (BytesAreIgnoringCase(sector, kFormOffset, "cdr"sv)) return FileKind::RiffCdr;
+  return FileKind::None;
+}
+
+FileKind IdentifyIsoMedia(Sector sector) {
+  constexpr size_t kMajorBrandOffset = 8;
+  if (BytesAre(sector, kMajorBrandOffset, "3gp"sv)) return FileKind::ThreeGp;
+  if (BytesAre(sector, kMajorBrandOffset, "mp4"sv)) return FileKind::Mp4;
+  return FileKind::IsoMediaOther;
+}
+
+// The top bits of the byte after the start code tell the two pack header
+// layouts apart: 01 for MPEG-2, 0010 for MPEG-1.
+FileKind IdentifyMpegPack(Sector sector) {
+  const uint8_t layout = sector[4];
+  if ((layout & 0xC0) == 0x40) {
+    return ReadPackClockMpeg2(sector) == 0 ? FileKind::Mpeg2PackStart : FileKind::Mpeg2Pack;
+  }
+  if ((layout & 0xE0) == 0x20) {
+    return ReadPackClockMpeg1(sector) == 0 ? FileKind::Mpeg1PackStart : FileKind::Mpeg1Pack;
+  }
+  return FileKind::None;
+}
+
+// Three consecutive 192-byte packets whose arrival times lie close together,
+// or None.
+FileKind IdentifyM2ts(Sector sector) {
+  for (size_t packet = 0; packet < 3; ++packet) {
+    if (sector[packet * kM2tsPacketBytes + kM2tsTimeStampBytes] != kMpegTsSync) {
+      return FileKind::None;
+    }
+  }
+  const uint32_t t0 = ReadBe32(sector, 0);
+  const uint32_t t1 = ReadBe32(sector, kM2tsPacketBytes);
+  const uint32_t t2 = ReadBe32(sector, 2 * kM2tsPacketBytes);
+  // Unsigned subtraction: the arrival clock may wrap between packets.
+  if (((t1 - t0) & kArrivalTimeMask) > kMaxArrivalTimeStep ||
+      ((t2 - t1) & kArrivalTimeMask) > kMaxArrivalTimeStep) {
+    return FileKind::None;
+  }
+  return t0 == 0 ? FileKind::M2tsStart : FileKind::M2tsPacket;
+}
+
+bool IsMpegTs(Sector sector) {
+  for (size_t packet = 0; packet < 3; ++packet) {
+    const size_t sync = packet * kTsPacketBytes;
+    if (sector[sync] != kMpegTsSync || sector[sync + 1] == kMpegTsSync) return false;
+  }
+  return true;
+}
+
+FileKind IdentifyZip(Sector sector) {
+  if (BytesAre(sector, kZipFirstNameOffset, kZippedXmlFirstName)) return FileKind::ZippedXml;
+  if (BytesAre(sector, kZipFirstNameOffset, kZippedCdrFirstName)) return FileKind::ZippedCdr;
+  return FileKind::Zip;
+}
+
+bool IsPlausibleDate(uint16_t date) {
+  const unsigned year = date >> 9;
+  const unsigned month = (date >> 5) & 0x0F;
+  const unsigned day = date & 0x1F;
+  return year >= kMinDirEntryYear && month >= 1 && month <= 12 && day != 0;
+}
+
+// Scores the 16 entries of a directory sector: 2 for each plausible live
+// entry, 1 for each deleted one. Any implausible entry disqualifies the
+// sector, and so does anything but zeros after the end-of-directory mark.
+bool IsFatDirectory(Sector sector) {
+  constexpr size_t kEntries = kIdentifyBytes / kDirEntryBytes;
+  int score = 0;
+  for (size_t index = 0; index < kEntries; ++index) {
+    const Sector entry = sector.subspan(index * kDirEntryBytes, kDirEntryBytes);
+    const uint8_t first = entry[0];
+    if (first == 0) {
+      for (size_t later = index + 1; later < kEntries; ++later) {
+        if (sector[later * kDirEntryBytes] != 0) return false;
+      }
+      break;
+    }
+    if (first == kDeletedEntry) {
+      ++score;
+      continue;
+    }
+    const uint8_t attribute = entry[kDirEntryAttributeOffset];
+    if ((attribute & 0xF0) >= kFirstInvalidAttributeHighBits) return false;
+    if ((attribute & kAttributeSubdirectory) != 0 && ReadLe32(entry, kDirEntrySizeOffset) != 0) {
+      return false;
+    }
+    if (attribute == kAttributeLongName) continue;
+    if (first <= ' ') return false;
+    if (!IsPlausibleDate(ReadLe16(entry, kDirEntryDateOffset))) return false;
+    score += 2;
+    for (size_t i = 1; i <= 10; ++i) {
+      if (!IsShortNameChar(entry[i])) return false;
+    }
+  }
+  return score >= kMinDirectoryScore;
+}
+
+uint64_t ReadPackClock(Sector sector, unsigned shift) {
+  constexpr size_t kHeaderEnd = 12;
+  if (sector.size() < kHeaderEnd) return 0;
+  uint64_t header = 0;
+  for (size_t i = 4; i < kHeaderEnd; ++i) header = header << 8 | sector[i];
+  // The 33-bit clock lies in three runs of 3, 15 and 15 bits, each run
+  // followed by a marker bit that must be 1.
+  const uint64_t fields = header >> shift;
+  constexpr uint64_t kMarkers = uint64_t{1} | uint64_t{1} << 16 | uint64_t{1} << 32;
+  if ((fields & kMarkers) != kMarkers) return 0;
+  return ((fields >> 1) & 0x7FFF) | ((fields >> 17) & 0x7FFF) << 15 | ((fields >> 33) & 0x7) << 30;
+}
+
+}  // namespace
+
+void SwapBytes32(uint32_t& value) {
+  value = (value >> 24) | ((value >> 8) & 0x0000FF00) | ((value << 8) & 0x00FF0000) | (value << 24);
+}
+
+uint64_t ReadPackClockMpeg2(std::span<const uint8_t> sector) { return ReadPackClock(sector, 26); }
+
+uint64_t ReadPackClockMpeg1(std::span<const uint8_t> sector) { return ReadPackClock(sector, 24); }
+
+bool IsShortNameChar(uint8_t byte) {
+  if (byte < 0x20 || byte == 0xFF) return false;
+  switch (byte) {
+    case '\\':
+    case '/':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The cheap four-byte signatures come first; the order also settles overlaps
+// (an MPEG pack header may turn out to be the start of a 192-byte packet
+// stream). The directory test reads the whole sector and runs last.
+FileKind Identify(std::span<const uint8_t> sector) {
+  if (sector.size() < kIdentifyBytes) return FileKind::None;
+  sector = sector.first(kIdentifyBytes);
+
+  if (BytesAre(sector, 0, kJpegStart)) {
+    // APP0 (E0) or APP1 (E1) first.
+    return (sector[3] & 0xFE) == 0xE0 ? FileKind::JpegJfif : FileKind::JpegOther;
+  }
+  if (BytesAre(sector, 0, kGif89a)) return FileKind::Gif89a;
+  if (BytesAre(sector, 0, kBitmap)) {
+    constexpr size_t kReservedOffset = 6;
+    return ReadLe32(sector, kReservedOffset) == 0 ? FileKind::Bitmap : FileKind::None;
+  }
+  if (BytesAre(sector, 0, kCompoundFile)) return FileKind::CompoundFile;
+  if (BytesAre(sector, 4, kJetDatabase)) return FileKind::JetDatabase;
+  if (BytesAre(sector, 0, kRiff)) return IdentifyRiff(sector);
+  if (BytesAre(sector, 0, kAsfHeaderObject)) {
+    return BytesAre(sector, kAsfFirstChildOffset, kAsfFileProperties) ? FileKind::AsfWithProperties
+                                                                      : FileKind::AsfOther;
+  }
+  if (ReadLe16(sector, 0) == 0 && BytesAre(sector, 4, kFileTypeBox))
+    return IdentifyIsoMedia(sector);
+
+  FileKind result = FileKind::None;
+  if (BytesAre(sector, 0, kMpegPackStart)) result = IdentifyMpegPack(sector);
+
+  if (const FileKind m2ts = IdentifyM2ts(sector); m2ts != FileKind::None) return m2ts;
+  if (IsMpegTs(sector)) return FileKind::MpegTsPacket;
+  if (BytesAre(sector, 0, kPng)) return FileKind::Png;
+  if (BytesAre(sector, 0, kId3)) return FileKind::Id3Audio;
+  for (const std::string_view tiff : kTiffFamily) {
+    if (BytesAre(sector, 0, tiff)) return FileKind::TiffFamily;
+  }
+  if (BytesAre(sector, 0, kX3f)) return FileKind::X3f;
+  if (BytesAre(sector, 0, kRaf)) return FileKind::Raf;
+  if (BytesAre(sector, 0, kRar)) return FileKind::Rar;
+  if (BytesAre(sector, 0, kZipLocalHeader)) return IdentifyZip(sector);
+  if (BytesAre(sector, 0, kCabinet)) return FileKind::Cabinet;
+  if (BytesAre(sector, 0, kSevenZip)) return FileKind::SevenZip;
+  if (BytesAre(sector, 0, kPdf)) return FileKind::Pdf;
+  if (IsFatDirectory(sector)) return FileKind::FatDirectory;
+  return result;
+}
+
+}  // namespace officecarve

@@ -1,0 +1,317 @@
+#include "scan/scan_driver.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <string_view>
+#include <thread>
+
+#include "platform/file_save.h"
+#include "platform/same_device.h"
+#include "scan/carver_frame.h"
+#include "scan/claimed_sector_map.h"
+#include "scan/dispatch.h"
+#include "scan/identify.h"
+#include "scan/parse_number.h"
+#include "scan/percent_text.h"
+#include "source/cluster_size.h"
+
+namespace officecarve {
+namespace {
+
+// Writes prefix + number into a reused string, so progress labels cost no
+// allocation once the string has grown.
+void SetNumberText(std::string& out, std::string_view prefix, int64_t number) {
+  out.assign(prefix);
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof(digits), number);
+  out.append(digits, result.ptr);
+}
+
+void SetPercentLabel(std::string& out, std::string_view prefix, int64_t done, int64_t total) {
+  out.assign(prefix);
+  AppendPercentText(out, done, total);
+}
+
+// Packets of these kinds occur anywhere inside a stream, so their sectors say
+// nothing about where clusters start; JPEGs without APP0/APP1 say little.
+double SettlingWeight(FileKind kind) {
+  switch (kind) {
+    case FileKind::JpegOther:
+      return 0.5;
+    case FileKind::Mpeg2Pack:
+    case FileKind::Mpeg1Pack:
+    case FileKind::M2tsPacket:
+    case FileKind::MpegTsPacket:
+      return 0.0;
+    default:
+      return 1.0;
+  }
+}
+
+}  // namespace
+
+void ScanDriver::Refuse(TextId message, ScanReport& report) {
+  report.started = false;
+  report.refusal = message;
+  frontend_.ShowMessage({std::string(texts_.Text(TextId::kErrorCaption)),
+                         std::string(texts_.Text(message)), "", MessageButtons::kOk});
+}
+
+bool ScanDriver::CheckInputs(const ScanRequest& request, std::string& folder, ScanReport& report) {
+  if ((request.family_mask & kAllFamilies) == 0) {
+    Refuse(TextId::kSelectFileType, report);
+    return false;
+  }
+  if (request.folder.empty() || !IsExistingDirectory(request.folder)) {
+    Refuse(TextId::kSelectFolder, report);
+    return false;
+  }
+  if (source_.Type() == SourceType::kVolume &&
+      FolderIsOnSourceDevice(request.folder, source_.Identity())) {
+    Refuse(TextId::kFolderOnSourceDrive, report);
+    return false;
+  }
+  VolumeGeometry& working = source_.MutableWorking();
+  if (request.cluster_item >= 0) {
+    working.sectors_per_cluster =
+        SectorsPerClusterForItem(request.cluster_item, working.bytes_per_sector);
+  }
+  folder = request.folder;
+  if (folder.back() != '/') folder += '/';
+  const int64_t first = ParseSectorNumber(request.first_text);
+  const int64_t last = ParseSectorNumber(request.last_text);
+  if (!source_.IsOpen() || first < 0 || first > last || last > working.last_sector) {
+    Refuse(TextId::kScanRangeInvalid, report);
+    return false;
+  }
+  source_.SetRange({first, last});
+  report.first = first;
+  report.last = last;
+  report.geometry = working;
+  return true;
+}
+
+ScanReport ScanDriver::Start(const ScanRequest& request) {
+  ScanReport report;
+  std::string folder;
+  if (!CheckInputs(request, folder, report)) return report;
+  report.started = true;
+
+  ClaimedSectorMap map(source_.Working().last_sector);
+  frontend_.HideMainWindow();
+  Search(report);
+  Settle();
+  report.cluster_origin = state_.cluster_origin;
+  Recover(map, folder, request.family_mask, report);
+
+  frontend_.CloseProgressWindow(ProgressWindow::kRecovery);
+  report.recovered_count = state_.recovered_count;
+  report.stopped = state_.run_state == RunState::kStopped;
+  std::string final_text;
+  SetNumberText(final_text, texts_.Text(TextId::kRescuedFiles), state_.recovered_count);
+  frontend_.ShowMessage(
+      {std::string(texts_.Text(TextId::kFinished)), final_text, "", MessageButtons::kOk});
+  frontend_.SetStatusPanel(0, final_text);
+  frontend_.ShowMainWindow();
+  candidates_.Reset();
+  return report;
+}
+
+void ScanDriver::Search(ScanReport& report) {
+  const VolumeGeometry& geometry = source_.Working();
+  const uint32_t bytes_per_sector = geometry.bytes_per_sector;
+  const int64_t per_cluster = geometry.sectors_per_cluster;
+  const int64_t first = report.first;
+  const int64_t last = report.last;
+  const ProgressWindow window = ProgressWindow::kSearchOrBackup;
+
+  std::string label;
+  frontend_.ShowProgressWindow(window, std::string(texts_.Text(TextId::kSearchingFiles)));
+  SetNumberText(label, texts_.Text(TextId::kSectorPrefix), 0);
+  frontend_.SetProgressLabel(window, 1, label);
+  SetNumberText(label, texts_.Text(TextId::kPercentPrefix), 0);
+  frontend_.SetProgressLabel(window, 2, label);
+  frontend_.SetProgressLabel(window, 3, "");
+  label.assign(texts_.Text(TextId::kSourcePrefix));
+  label += source_.DisplayName();
+  frontend_.SetProgressLabel(window, 4, label);
+
+  candidates_.Reset();
+  int32_t found = 0;
+  const int64_t total = last - first + 1;
+  frontend_.PumpMessages();
+  state_.search_cancelled = false;
+
+  // With a known grid only cluster starts are examined; step straight to them.
+  const bool grid_known = geometry.cluster_phase != -1 && per_cluster > 1;
+  const int64_t step = grid_known ? per_cluster : 1;
+  int64_t sector = first;
+  if (grid_known) {
+    const int64_t residue = ((first % per_cluster) + per_cluster) % per_cluster;
+    sector += ((geometry.cluster_phase - residue) % per_cluster + per_cluster) % per_cluster;
+  }
+
+  std::vector<uint8_t> buffer(bytes_per_sector);
+  std::string sector_label;
+  std::string percent_label;
+  std::string found_label;
+  uint8_t misses = 0;
+  for (; sector <= last && !state_.search_cancelled; sector += step) {
+    const int64_t offset = sector * bytes_per_sector;
+    if (source_.ReadAt(buffer.data(), bytes_per_sector, offset) != 0 &&
+        !source_.ReadSectorDirect(sector, buffer.data())) {
+      continue;  // unreadable both ways: skipped, neither counted nor shown
+    }
+    ++report.sectors_identified;
+    const FileKind kind = Identify(buffer);
+    bool show = false;
+    if (kind != FileKind::None) {
+      candidates_.Append(sector, kind);
+      ++report.found_by_kind[static_cast<uint8_t>(kind)];
+      if (kind == FileKind::CompoundFile || kind == FileKind::ZippedXml) ++found;
+      show = true;
+    } else {
+      show = ++misses == 0;
+    }
+    if (show) {
+      SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
+      SetPercentLabel(percent_label, texts_.Text(TextId::kPercentPrefix), sector - first, total);
+      SetNumberText(found_label, texts_.Text(TextId::kFoundPrefix), found);
+      frontend_.SetProgressLabel(window, 1, sector_label);
+      frontend_.SetProgressLabel(window, 2, percent_label);
+      frontend_.SetProgressLabel(window, 3, found_label);
+      frontend_.PumpMessages();
+    }
+  }
+  report.search_cancelled = state_.search_cancelled;
+}
+
+void ScanDriver::Settle() {
+  const VolumeGeometry& geometry = source_.Working();
+  const int64_t per_cluster = geometry.sectors_per_cluster;
+  const ProgressWindow window = ProgressWindow::kSearchOrBackup;
+  if (geometry.cluster_phase != -1 || per_cluster <= 1) {
+    state_.cluster_origin = geometry.cluster_phase == -1 ? 0 : geometry.cluster_phase;
+  } else {
+    frontend_.SetProgressCaption(window, std::string(texts_.Text(TextId::kTidyingList)));
+    frontend_.SetProgressLabel(window, 3, "");
+    const int64_t count = static_cast<int64_t>(candidates_.Count());
+    std::string sector_label;
+    std::string percent_label;
+    auto show = [&](int64_t sector, int64_t done) {
+      SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
+      SetPercentLabel(percent_label, texts_.Text(TextId::kPercentPrefix), done, count);
+      frontend_.SetProgressLabel(window, 1, sector_label);
+      frontend_.SetProgressLabel(window, 2, percent_label);
+    };
+
+    std::vector<double> histogram(static_cast<size_t>(per_cluster), 0.0);
+    for (int64_t i = count - 1; i >= 0; --i) {
+      const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
+      histogram[static_cast<size_t>(sector % per_cluster)] +=
+          SettlingWeight(candidates_.Kind(static_cast<size_t>(i)));
+      if (i % 1024 == 0) show(sector, count - 1 - i);
+    }
+    // Ties keep the lowest residue.
+    int32_t origin = 0;
+    for (int32_t residue = 1; residue < per_cluster; ++residue) {
+      if (histogram[static_cast<size_t>(residue)] > histogram[static_cast<size_t>(origin)]) {
+        origin = residue;
+      }
+    }
+    state_.cluster_origin = origin;
+    for (int64_t i = count - 1; i >= 0; --i) {
+      const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
+      if (sector % per_cluster != origin)
+        candidates_.SetKind(static_cast<size_t>(i), FileKind::None);
+      if (i % 1024 == 0) show(sector, count - 1 - i);
+    }
+    candidates_.Compact(
+        [&](size_t index, int64_t sector) { show(sector, static_cast<int64_t>(index)); });
+  }
+  state_.search_cancelled = true;  // lets the search window close
+  frontend_.CloseProgressWindow(window);
+}
+
+bool ScanDriver::WaitWhilePaused() {
+  while (true) {
+    frontend_.PumpMessages();
+    if (state_.run_state == RunState::kStopped) return false;
+    if (state_.run_state != RunState::kPaused) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const {
+  const int64_t per_cluster = std::max<int64_t>(1, source_.Working().sectors_per_cluster);
+  // Up to the end of the cluster that holds the sector; never past the map.
+  do {
+    map.Claim(sector);
+    ++sector;
+  } while ((sector - state_.cluster_origin) % per_cluster != 0 && sector <= map.LastSector());
+}
+
+void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
+                         ScanReport& report) {
+  const ProgressWindow window = ProgressWindow::kRecovery;
+  frontend_.ShowProgressWindow(window, std::string(texts_.Text(TextId::kRescuingFile)));
+  std::string label(texts_.Text(TextId::kSourcePrefix));
+  label += source_.DisplayName();
+  frontend_.SetProgressLabel(window, 4, label);
+  frontend_.SetProgressLabel(window, 1, std::string(texts_.Text(TextId::kSuccessPrefix)));
+  frontend_.SetProgressLabel(window, 2, std::string(texts_.Text(TextId::kProgressPrefix)));
+  frontend_.SetProgressLabel(window, 3, std::string(texts_.Text(TextId::kSectorPrefix)));
+  state_.run_state = RunState::kRunning;
+  state_.recovered_count = 0;
+
+  const VolumeGeometry& geometry = source_.Working();
+  CarverEnv env{source_, map, state_, frontend_, texts_};
+  env.family_mask = family_mask;
+  env.bytes_per_sector = geometry.bytes_per_sector;
+  env.sectors_per_cluster = geometry.sectors_per_cluster;
+  env.range_last = report.last;
+  env.recovered = &report.files;
+
+  const int64_t count = static_cast<int64_t>(candidates_.Count());
+  std::string success_label;
+  std::string progress_label;
+  std::string sector_label;
+  auto show_progress = [&](int64_t i) {
+    SetNumberText(success_label, texts_.Text(TextId::kSuccessPrefix), state_.recovered_count);
+    SetNumberText(progress_label, texts_.Text(TextId::kProgressPrefix), (count - i) * 100 / count);
+    progress_label += '%';
+    frontend_.SetProgressLabel(window, 1, success_label);
+    frontend_.SetProgressLabel(window, 2, progress_label);
+  };
+  auto carve = [&](const DispatchRow& row, int64_t sector) {
+    if (row.carver == nullptr) return;
+    const std::string_view carver_folder = row.receives_folder ? folder : std::string_view();
+    row.carver(env, carver_folder, sector * geometry.bytes_per_sector);
+  };
+
+  for (int64_t i = count - 1; i >= 0; --i) {
+    if (!WaitWhilePaused()) break;
+    const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
+    const DispatchRow& row = DispatchFor(candidates_.Kind(static_cast<size_t>(i)));
+    if (row.action == CandidateAction::kCarve) carve(row, sector);
+    if (row.action == CandidateAction::kDirectoryClaim) ClaimDirectory(map, sector);
+    show_progress(i);
+    SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
+    frontend_.SetProgressLabel(window, 3, sector_label);
+    frontend_.PumpMessages();
+  }
+  // JPEGs without APP0/APP1 are the least certain starts: carve them last,
+  // once everything else has claimed its units.
+  for (int64_t i = count - 1; i >= 0; --i) {
+    if (!WaitWhilePaused()) break;
+    const DispatchRow& row = DispatchFor(candidates_.Kind(static_cast<size_t>(i)));
+    if (row.action == CandidateAction::kSecondPassJpeg) {
+      carve(row, candidates_.Sector(static_cast<size_t>(i)));
+    }
+    show_progress(i);
+    frontend_.PumpMessages();
+  }
+}
+
+}  // namespace officecarve

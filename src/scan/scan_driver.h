@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/frontend.h"
+#include "app/scan_state.h"
+#include "scan/candidate_list.h"
+#include "source/sector_source.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve {
+
+// What the user chose in the main window when pressing "开始恢复".
+struct ScanRequest {
+  uint32_t family_mask = kAllFamilies;
+  std::string folder;
+  std::string first_text;
+  std::string last_text;
+  // The cluster-size selector's item; -1 keeps the working sectors per cluster.
+  int cluster_item = -1;
+};
+
+// What a scan did, for reports and front ends.
+struct ScanReport {
+  bool started = false;  // false: a start check refused the scan
+  TextId refusal = TextId::kSelectFileType;
+  int64_t first = 0;
+  int64_t last = -1;
+  VolumeGeometry geometry;
+  int32_t cluster_origin = 0;
+  bool search_cancelled = false;
+  bool stopped = false;
+  int32_t recovered_count = 0;
+  uint64_t sectors_identified = 0;
+  std::array<uint64_t, 256> found_by_kind{};  // search hits before settling
+  std::vector<RecoveredFile> files;
+};
+
+// The one action that recovers files: start checks, search, settling of the
+// cluster grid, recovery from the last candidate to the first, the JPEG
+// second pass and the final count.
+class ScanDriver {
+ public:
+  ScanDriver(SectorSource& source, Frontend& frontend, ScanState& state, const UiTextTable& texts)
+      : source_(source), frontend_(frontend), state_(state), texts_(texts) {}
+
+  ScanReport Start(const ScanRequest& request);
+
+ private:
+  bool CheckInputs(const ScanRequest& request, std::string& folder, ScanReport& report);
+  void Search(ScanReport& report);
+  void Settle();
+  void Recover(class ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
+               ScanReport& report);
+  bool WaitWhilePaused();
+  void ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const;
+  void Refuse(TextId message, ScanReport& report);
+
+  SectorSource& source_;
+  Frontend& frontend_;
+  ScanState& state_;
+  const UiTextTable& texts_;
+  CandidateList candidates_;
+};
+
+}  // namespace officecarve

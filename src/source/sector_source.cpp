@@ -1,0 +1,147 @@
+#include "source/sector_source.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "source/boot_probe.h"
+
+namespace officecarve {
+
+SectorSource::SectorSource() : window_(kWindowBytes) {}
+
+OpenOutcome SectorSource::OpenVolume(const std::string& path, const std::string& display_name) {
+  CloseSource();
+  RawOpenResult opened = OpenRawReadOnly(path);
+  if (!opened.handle) return {false, TextId::kOpenDriveFailed, opened.error};
+  return OpenHandle(std::move(opened.handle), SourceType::kVolume, path, display_name,
+                    IdentifySource(path));
+}
+
+OpenOutcome SectorSource::OpenImage(const std::string& path) {
+  CloseSource();
+  RawOpenResult opened = OpenRawReadOnly(path);
+  if (!opened.handle) return {false, TextId::kOpenFileFailed, opened.error};
+  return OpenHandle(std::move(opened.handle), SourceType::kImage, path, path);
+}
+
+OpenOutcome SectorSource::OpenHandle(std::unique_ptr<RawHandle> handle, SourceType type,
+                                     const std::string& path, const std::string& display_name,
+                                     SourceIdentity identity) {
+  CloseSource();
+  const bool volume = type == SourceType::kVolume;
+  int64_t length = -1;
+  if (volume) {
+    const auto device_length = handle->DeviceLength();
+    if (!device_length || *device_length < 0) {
+      return {false, TextId::kGetParametersFailed, handle->LastError()};
+    }
+    length = *device_length;
+  } else {
+    length = handle->Seek(0, SeekOrigin::kEnd);
+    if (length < 0) return {false, TextId::kOpenFileFailed, handle->LastError()};
+  }
+
+  const ProbeResult probe = ProbeBootSector(*handle);
+  VolumeGeometry geometry = probe.geometry;
+  if (!probe.recognised) {
+    geometry = VolumeGeometry{};
+    geometry.kind = FileSystemKind::kOther;
+    geometry.bytes_per_sector = volume ? handle->LogicalSectorSize().value_or(512) : 512;
+    geometry.sectors_per_cluster = 1;
+    geometry.cluster_phase = -1;
+  }
+  if (!IsSupportedSectorSize(geometry.bytes_per_sector)) {
+    OpenOutcome refused{false, TextId::kUnsupportedSectorSize, 0};
+    refused.sector_size = geometry.bytes_per_sector;
+    return refused;
+  }
+  geometry.last_sector = length / geometry.bytes_per_sector - 1;
+
+  handle_ = std::move(handle);
+  type_ = type;
+  path_ = path;
+  display_name_ = display_name;
+  identity_ = identity;
+  recognised_ = probe.recognised;
+  probed_ = geometry;
+  working_ = geometry;
+  range_ = {0, geometry.last_sector};
+  DiscardWindow();
+  return {true, TextId::kOpenFileFailed, 0};
+}
+
+void SectorSource::CloseSource() {
+  handle_.reset();
+  type_ = SourceType::kClosed;
+  path_.clear();
+  display_name_.clear();
+  identity_ = {};
+  recognised_ = false;
+  probed_ = {};
+  working_ = {};
+  range_ = {};
+  DiscardWindow();
+}
+
+void SectorSource::DiscardWindow() {
+  window_start_ = 0;
+  window_length_ = 0;
+}
+
+int64_t SectorSource::SeekTo(int64_t offset, SeekOrigin origin) {
+  if (!handle_) return -1;
+  return handle_->Seek(offset, origin);
+}
+
+int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offset) {
+  const uint32_t requested = count;
+  if (!handle_ || offset < 0) return static_cast<int32_t>(requested);
+  const int64_t bytes_per_sector = working_.bytes_per_sector;
+  // Past this the window is not refilled; bytes already held are still served.
+  const int64_t end_bound = (range_.last + 1) * bytes_per_sector;
+  while (true) {
+    if (window_length_ > 0 && offset >= window_start_ &&
+        offset < window_start_ + static_cast<int64_t>(window_length_)) {
+      const int64_t in_window = window_start_ + window_length_ - offset;
+      const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count, in_window));
+      std::memcpy(destination, window_.data() + (offset - window_start_), n);
+      destination += n;
+      offset += n;
+      count -= n;
+    }
+    if (count == 0) return 0;
+    if (offset >= end_bound) return static_cast<int32_t>(count);
+
+    // The window ends exactly at the end bound when the request is near it.
+    int64_t start = offset;
+    if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
+    if (start < 0) start = 0;
+    if (handle_->Seek(start, SeekOrigin::kBegin) != start) {
+      window_length_ = 0;
+      return static_cast<int32_t>(count);
+    }
+    ++window_fills_;
+    const int64_t got = handle_->Read(std::span<uint8_t>(window_.data(), kWindowBytes));
+    if (got < 0) {
+      window_length_ = 0;
+      return static_cast<int32_t>(count);
+    }
+    window_start_ = start;
+    window_length_ = static_cast<uint32_t>(got);
+    if (offset < window_start_ || offset >= window_start_ + static_cast<int64_t>(window_length_)) {
+      return static_cast<int32_t>(count);
+    }
+  }
+}
+
+bool SectorSource::ReadSectorDirect(int64_t sector, uint8_t* destination) {
+  const int64_t bytes_per_sector = working_.bytes_per_sector;
+  if (!handle_ || sector < 0 || sector > INT64_MAX / bytes_per_sector) return false;
+  const int64_t offset = sector * bytes_per_sector;
+  if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
+  return handle_->Read(std::span<uint8_t>(destination, static_cast<size_t>(bytes_per_sector))) ==
+         bytes_per_sector;
+}
+
+}  // namespace officecarve

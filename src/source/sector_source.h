@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/raw_handle.h"
+#include "platform/same_device.h"
+#include "source/volume_geometry.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve {
+
+enum class SourceType { kClosed, kVolume, kImage };
+
+// Why an open failed: the text-table entry to show and the OS reason.
+struct OpenOutcome {
+  bool ok = false;
+  TextId message = TextId::kOpenFileFailed;
+  int os_error = 0;          // errno of the failing call, 0 when none
+  uint32_t sector_size = 0;  // the refused size with kUnsupportedSectorSize
+};
+
+// The one read-only byte source: a volume (block device) or an image file,
+// its geometry, the selected range and the 64 KiB read window.
+class SectorSource {
+ public:
+  static constexpr uint32_t kWindowBytes = 65536;
+
+  SectorSource();
+  SectorSource(const SectorSource&) = delete;
+  SectorSource& operator=(const SectorSource&) = delete;
+
+  // Opens a block device (or any path treated as a volume). display_name is
+  // what progress windows show after "源盘: ".
+  OpenOutcome OpenVolume(const std::string& path, const std::string& display_name);
+  // Opens a raw image file.
+  OpenOutcome OpenImage(const std::string& path);
+  // Opens an already open handle as a volume or an image (tests, fault injection).
+  OpenOutcome OpenHandle(std::unique_ptr<RawHandle> handle, SourceType type,
+                         const std::string& path, const std::string& display_name,
+                         SourceIdentity identity = {});
+  void CloseSource();
+
+  // Moves the handle's position; the new position or -1.
+  int64_t SeekTo(int64_t offset, SeekOrigin origin);
+  // Copies count bytes at offset through the read window. 0 when everything
+  // was delivered, else the number of bytes at the end not delivered.
+  int32_t ReadAt(uint8_t* destination, uint32_t count, int64_t offset);
+  // One sector straight from the handle, bypassing the window.
+  bool ReadSectorDirect(int64_t sector, uint8_t* destination);
+
+  bool IsOpen() const { return handle_ != nullptr; }
+  SourceType Type() const { return type_; }
+  const std::string& Path() const { return path_; }
+  const std::string& DisplayName() const { return display_name_; }
+  bool BootSectorRecognised() const { return recognised_; }
+  // Which device the source is, to keep output off it.
+  const SourceIdentity& Identity() const { return identity_; }
+
+  const VolumeGeometry& Probed() const { return probed_; }
+  const VolumeGeometry& Working() const { return working_; }
+  VolumeGeometry& MutableWorking() { return working_; }
+
+  const ScanRange& Range() const { return range_; }
+  void SetRange(ScanRange range) { range_ = range; }
+
+  // Device reads done so far by window fills (for tests and benchmarks).
+  uint64_t WindowFills() const { return window_fills_; }
+
+ private:
+  void DiscardWindow();
+
+  std::unique_ptr<RawHandle> handle_;
+  SourceType type_ = SourceType::kClosed;
+  std::string path_;
+  std::string display_name_;
+  SourceIdentity identity_;
+  bool recognised_ = false;
+  VolumeGeometry probed_;
+  VolumeGeometry working_;
+  ScanRange range_;
+  std::vector<uint8_t> window_;
+  int64_t window_start_ = 0;
+  uint32_t window_length_ = 0;
+  uint64_t window_fills_ = 0;
+};
+
+}  // namespace officecarve
