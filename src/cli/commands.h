@@ -30,4 +30,22 @@ struct RecoverOptions {
 
 int RunRecover(const RecoverOptions& options);
 
+// Each command adds itself to the program's command line; when the user picks
+// it, its callback runs the command and leaves the exit code in *exit_code.
+struct CommandContext {
+  bool stdin_is_terminal = false;
+  bool stderr_is_terminal = false;
+  int exit_code = kExitUsage;
+};
+
+}  // namespace officecarve::cli
+
+namespace CLI {
+class App;
+}
+
+namespace officecarve::cli {
+
+void AddRecoverCommand(CLI::App& app, CommandContext& context);
+
 }  // namespace officecarve::cli

@@ -58,7 +58,13 @@ ProbeResult ProbeNtfs(std::span<const uint8_t> boot) {
   const uint32_t bytes_per_sector = Le16(boot, 0x0B);
   uint32_t sectors_per_cluster = boot[0x0D];
   // Clusters of more than 128 sectors are stored as a negative power of two.
-  if (sectors_per_cluster > 0x80) sectors_per_cluster = 1u << (256 - sectors_per_cluster);
+  if (sectors_per_cluster > 0x80) {
+    const uint32_t shift = 256 - sectors_per_cluster;
+    // Beyond 2^25 sectors no file system has clusters; a larger shift is
+    // a damaged field (and past 31 would not even fit the type).
+    if (shift > 25) return result;
+    sectors_per_cluster = 1u << shift;
+  }
   if (!PlausibleSectorSize(bytes_per_sector) || !IsPowerOfTwo(sectors_per_cluster)) return result;
   result.recognised = true;
   result.geometry.kind = FileSystemKind::kNtfs;

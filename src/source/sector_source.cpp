@@ -99,7 +99,12 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
   if (!handle_ || offset < 0) return static_cast<int32_t>(requested);
   const int64_t bytes_per_sector = working_.bytes_per_sector;
   // Past this the window is not refilled; bytes already held are still served.
-  const int64_t end_bound = (range_.last + 1) * bytes_per_sector;
+  // A stored range is not necessarily a valid one: keep the product in range.
+  int64_t end_bound = 0;
+  if (range_.last >= 0 && bytes_per_sector > 0) {
+    end_bound = range_.last < INT64_MAX / bytes_per_sector - 1 ? (range_.last + 1) * bytes_per_sector
+                                                               : INT64_MAX;
+  }
   while (true) {
     if (window_length_ > 0 && offset >= window_start_ &&
         offset < window_start_ + static_cast<int64_t>(window_length_)) {

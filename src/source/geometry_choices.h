@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/frontend.h"
+#include "source/sector_source.h"
+#include "source/volume_geometry.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve {
+
+// What the main window's geometry controls show, kept by the engine so both
+// front ends present a source and apply the user's choices the same way.
+struct GeometryControls {
+  LossReason reason = LossReason::kDeleted;  // ComboBox3
+  bool selectors_enabled = false;            // ComboBox2 and ComboBox1
+  int file_system_item = 4;                  // ComboBox2: FAT, FAT32, NTFS, exFAT, OTHER
+  int cluster_item = 0;                      // ComboBox1: "0.5K" .. "128K"
+  std::string first_text = "0";              // Edit3
+  std::string last_text;                     // Edit4
+  std::string sector_count_text;             // status-bar panel 2
+};
+
+// The state right after a source was opened: reason 0 with the selectors
+// disabled when the boot sector was recognised, reason 2 with them enabled
+// otherwise; selectors from the working geometry; the whole range.
+GeometryControls PresentOpenedSource(const SectorSource& source, const UiTextTable& texts);
+
+// The user picks a loss reason. Reason 0 on a source whose boot sector was not
+// recognised shows the "unknown file system" error and becomes reason 1.
+// Reason 0 restores the probed geometry. Then the file-system choice runs for
+// the working kind.
+void ChooseLossReason(SectorSource& source, GeometryControls& controls, LossReason reason,
+                      Frontend& frontend, const UiTextTable& texts);
+
+// The user picks the former file system (item 0..4): the cluster phase
+// becomes unknown and sectors per cluster follow the default table for the
+// volume's size. The working kind itself does not change.
+void ChooseFileSystem(SectorSource& source, GeometryControls& controls, int item);
+
+// The user picks a cluster size (item 0..8): the phase becomes unknown.
+void ChooseClusterSize(SectorSource& source, GeometryControls& controls, int item);
+
+// The default cluster size, in sectors, of a file system (item 0..4) for a
+// volume whose last sector is last_sector; 0 when no table row fits (the
+// caller keeps its value).
+uint32_t DefaultSectorsPerCluster(int file_system_item, int64_t last_sector,
+                                  uint32_t bytes_per_sector);
+
+}  // namespace officecarve
