@@ -47,5 +47,6 @@ class App;
 namespace officecarve::cli {
 
 void AddRecoverCommand(CLI::App& app, CommandContext& context);
+void AddDemoCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace officecarve::cli

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   context.stdin_is_terminal = isatty(STDIN_FILENO);
   context.stderr_is_terminal = isatty(STDERR_FILENO);
   AddRecoverCommand(app, context);
+  AddDemoCommand(app, context);
 
   try {
     app.parse(argc, argv);

@@ -32,7 +32,8 @@ struct CompoundFileStream {
   std::string name;
   uint32_t size = 0;
   bool in_mini_stream = false;
-  // Mini-sector numbers for a stream in the mini stream; empty when size is 0.
+  // Its chain in order: mini-sector numbers in the mini stream, sector
+  // numbers otherwise; empty when size is 0.
   std::vector<uint32_t> sectors;
 };
 

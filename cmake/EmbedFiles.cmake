@@ -1,0 +1,17 @@
+# Writes a C++ source that holds the given files as byte arrays.
+# Usage: cmake -DOUTPUT=out.cpp -DFILES="a;b" -DNAMESPACE=ns -P EmbedFiles.cmake
+string(REPLACE "|" ";" FILES "${FILES}")
+set(body "")
+set(table "")
+set(index 0)
+foreach(path IN LISTS FILES)
+  get_filename_component(name "${path}" NAME)
+  file(READ "${path}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," hex "${hex}")
+  file(SIZE "${path}" size)
+  string(APPEND body "const unsigned char kFile${index}[${size}] = {\n${hex}};\n")
+  string(APPEND table "    {\"${name}\", {kFile${index}, ${size}}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE "${OUTPUT}.tmp" "// Generated from the sample documents; do not edit.\n#include \"demo/embedded_samples.h\"\n\nnamespace ${NAMESPACE} {\nnamespace {\n${body}}  // namespace\n\nstd::span<const EmbeddedFile> EmbeddedSamples() {\n  static const EmbeddedFile kFiles[] = {\n${table}  };\n  return kFiles;\n}\n\n}  // namespace ${NAMESPACE}\n")
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
