@@ -22,7 +22,8 @@ OpenOutcome SectorSource::OpenImage(const std::string& path) {
   CloseSource();
   RawOpenResult opened = OpenRawReadOnly(path);
   if (!opened.handle) return {false, TextId::kOpenFileFailed, opened.error};
-  return OpenHandle(std::move(opened.handle), SourceType::kImage, path, path);
+  return OpenHandle(std::move(opened.handle), SourceType::kImage, path, path,
+                    IdentifySource(path));
 }
 
 OpenOutcome SectorSource::OpenHandle(std::unique_ptr<RawHandle> handle, SourceType type,
@@ -102,8 +103,9 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
   // A stored range is not necessarily a valid one: keep the product in range.
   int64_t end_bound = 0;
   if (range_.last >= 0 && bytes_per_sector > 0) {
-    end_bound = range_.last < INT64_MAX / bytes_per_sector - 1 ? (range_.last + 1) * bytes_per_sector
-                                                               : INT64_MAX;
+    end_bound = range_.last < INT64_MAX / bytes_per_sector - 1
+                    ? (range_.last + 1) * bytes_per_sector
+                    : INT64_MAX;
   }
   while (true) {
     if (window_length_ > 0 && offset >= window_start_ &&

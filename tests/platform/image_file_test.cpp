@@ -80,13 +80,5 @@ TEST(ImageFileWriter, RefusesPathsThatAreNotFiles) {
   EXPECT_EQ(error, EINVAL);
 }
 
-TEST(RemoveFile, DeletesAFileAndReportsAMissingOne) {
-  TempDir dir;
-  WriteFile(dir / "partial.img", "x");
-  EXPECT_TRUE(RemoveFile(dir / "partial.img"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "partial.img"));
-  EXPECT_FALSE(RemoveFile(dir / "partial.img"));
-}
-
 }  // namespace
 }  // namespace officecarve
