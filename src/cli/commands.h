@@ -47,6 +47,10 @@ class App;
 namespace officecarve::cli {
 
 void AddRecoverCommand(CLI::App& app, CommandContext& context);
+void AddProbeCommand(CLI::App& app, CommandContext& context);
+void AddViewCommand(CLI::App& app, CommandContext& context);
+void AddBackupCommand(CLI::App& app, CommandContext& context);
+void AddDevicesCommand(CLI::App& app, CommandContext& context);
 void AddDemoCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace officecarve::cli

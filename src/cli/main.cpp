@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
   context.stdin_is_terminal = isatty(STDIN_FILENO);
   context.stderr_is_terminal = isatty(STDERR_FILENO);
   AddRecoverCommand(app, context);
+  AddProbeCommand(app, context);
+  AddViewCommand(app, context);
+  AddBackupCommand(app, context);
+  AddDevicesCommand(app, context);
   AddDemoCommand(app, context);
 
   try {

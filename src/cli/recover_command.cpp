@@ -5,13 +5,14 @@
 
 #include "app/application.h"
 #include "cli/commands.h"
+#include "cli/geometry_options.h"
 #include "cli/json_report.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
 #include "platform/raw_handle.h"
 #include "platform/same_device.h"
 #include "scan/scan_driver.h"
-#include "source/cluster_size.h"
+#include "source/geometry_choices.h"
 
 namespace officecarve::cli {
 namespace {
@@ -41,13 +42,15 @@ int RunRecover(const RecoverOptions& options) {
   TerminalFrontend::InstallInterruptHandler();
   if (!OpenSourceArgument(app, frontend, options.source)) return kExitFailed;
 
-  const VolumeGeometry& working = app.source.Working();
+  GeometryControls controls = PresentOpenedSource(app.source, app.texts);
+  const GeometryChoices choices{options.reason, options.file_system, options.cluster};
+  if (!ApplyGeometryChoices(app, frontend, choices, controls)) return kExitUsage;
   ScanRequest request;
   request.family_mask = options.family_mask;
   request.folder = options.output;
-  request.first_text = options.first.value_or("0");
-  request.last_text = options.last.value_or(std::to_string(working.last_sector));
-  request.cluster_item = ClusterItemForSize(working.sectors_per_cluster, working.bytes_per_sector);
+  request.first_text = options.first.value_or(controls.first_text);
+  request.last_text = options.last.value_or(controls.last_text);
+  request.cluster_item = controls.cluster_item;
   if (!PrepareOutputFolder(app, request.folder)) return kExitFailed;
 
   ScanDriver driver(app.source, frontend, app.state, app.texts);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cli/commands.h"
+#include "cli/geometry_options.h"
 
 namespace officecarve::cli {
 namespace {
@@ -46,6 +47,22 @@ void AddRecoverCommand(CLI::App& app, CommandContext& context) {
   recover->add_option("--first", options.first, "First sector of the scan range (default 0)");
   recover->add_option("--last", options.last,
                       "Last sector of the scan range (default the source's last sector)");
+  recover
+      ->add_option("--reason", options.reason,
+                   "Why the documents were lost, as chosen in the main window: deleted (the "
+                   "file system's own geometry is used), formatted or repartitioned (the "
+                   "geometry follows --fs and --cluster). Default: deleted when the boot "
+                   "sector is recognised, else repartitioned")
+      ->check(CLI::IsMember(LossReasonNames(), CLI::ignore_case));
+  recover
+      ->add_option("--fs", options.file_system,
+                   "The file system the partition had before (formatted or repartitioned): "
+                   "sets the default cluster size for the volume's size")
+      ->check(CLI::IsMember(FileSystemNames(), CLI::ignore_case));
+  recover
+      ->add_option("--cluster", options.cluster,
+                   "The cluster size the partition had before (formatted or repartitioned)")
+      ->check(CLI::IsMember(ClusterSizeNames(), CLI::ignore_case));
   recover->add_option("--json", options.json_path,
                       "Also write a machine-readable report of the run to this file");
   recover->add_flag("-q,--quiet", options.terminal.quiet,

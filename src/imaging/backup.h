@@ -31,6 +31,9 @@ struct BackupOutcome {
   bool target_deleted = false;
 };
 
+// True when a source is open and 0 <= first <= last <= its working last sector.
+bool BackupRangeIsValid(const SectorSource& source, ScanRange range);
+
 // Steps before the save dialog: parses and checks the range fields and stores
 // them as the source's scan range. Shows the range error and gives nullopt
 // when they are invalid (or nothing when no source is open).
@@ -42,8 +45,9 @@ std::optional<ScanRange> CheckBackupRange(SectorSource& source, Frontend& fronte
 // dialog): refuses a target on the source device, creates and pre-sizes the
 // file, copies in 64 KiB blocks with a per-sector retry, writes zeros for
 // unreadable sectors, honours the cancel flag (ScanState::backup_cancel) and
-// asks whether to delete an unfinished file. The progress window and the
-// main window return to idle on every path.
+// asks whether to delete an unfinished file. An invalid range is refused
+// with the range error before anything else. Once the target passed its
+// check, the progress window and the main window return to idle on every path.
 BackupOutcome RunBackup(SectorSource& source, Frontend& frontend, ScanState& state,
                         const UiTextTable& texts, ScanRange range, const std::string& target_path,
                         const ImageWriterFactory& writers);

@@ -1,15 +1,18 @@
 #include "scan/percent_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace officecarve {
 
 void AppendPercentText(std::string& out, int64_t done, int64_t total) {
   int64_t hundredths = 0;
   if (total > 0) {
-    // Divide first only where the product would overflow.
-    hundredths = done <= INT64_MAX / 10000 && done >= INT64_MIN / 10000 ? done * 10000 / total
-                                                                        : done / total * 10000;
+    // 128 bits hold done x 10000 for any done; only a done far beyond total
+    // (which no caller passes) is clamped, keeping the negation below defined.
+    const __int128 exact = static_cast<__int128>(done) * 10000 / total;
+    hundredths = static_cast<int64_t>(std::clamp<__int128>(exact, -INT64_MAX, INT64_MAX));
   }
   if (hundredths < 0) {
     out += '-';

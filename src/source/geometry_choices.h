@@ -29,22 +29,26 @@ GeometryControls PresentOpenedSource(const SectorSource& source, const UiTextTab
 
 // The user picks a loss reason. Reason 0 on a source whose boot sector was not
 // recognised shows the "unknown file system" error and becomes reason 1.
-// Reason 0 restores the probed geometry. Then the file-system choice runs for
-// the working kind.
+// Reason 0 otherwise restores the probed geometry, phase and cluster size
+// included, and disables the selectors. Reasons 1 and 2 enable them and run
+// the file-system choice for the working kind.
 void ChooseLossReason(SectorSource& source, GeometryControls& controls, LossReason reason,
                       Frontend& frontend, const UiTextTable& texts);
 
 // The user picks the former file system (item 0..4): the cluster phase
 // becomes unknown and sectors per cluster follow the default table for the
-// volume's size. The working kind itself does not change.
+// volume's size. The working kind itself does not change. Does nothing while
+// the selectors are disabled.
 void ChooseFileSystem(SectorSource& source, GeometryControls& controls, int item);
 
-// The user picks a cluster size (item 0..8): the phase becomes unknown.
+// The user picks a cluster size (item 0..8): the phase becomes unknown. A
+// cluster smaller than a sector counts as one sector. Does nothing while the
+// selectors are disabled.
 void ChooseClusterSize(SectorSource& source, GeometryControls& controls, int item);
 
 // The default cluster size, in sectors, of a file system (item 0..4) for a
-// volume whose last sector is last_sector; 0 when no table row fits (the
-// caller keeps its value).
+// volume whose last sector is last_sector, at least one; 0 when no table row
+// fits (the caller keeps its value).
 uint32_t DefaultSectorsPerCluster(int file_system_item, int64_t last_sector,
                                   uint32_t bytes_per_sector);
 

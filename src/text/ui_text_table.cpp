@@ -115,6 +115,7 @@ constexpr Entry kSimplifiedEntries[] = {
     {81, "查看文件夹"},
     {82, "不支持的扇区大小: "},
     {83, "无法创建映像文件: "},
+    {84, "写入映像文件失败: "},
 };
 
 constexpr Entry kTraditionalEntries[] = {
@@ -189,6 +190,7 @@ constexpr Entry kTraditionalEntries[] = {
     {81, "查看文件夾"},
     {82, "不支持的扇區大小: "},
     {83, "無法創建映像文件: "},
+    {84, "寫入映像文件失敗: "},
 };
 
 constexpr Entry kEnglishEntries[] = {
@@ -263,6 +265,7 @@ constexpr Entry kEnglishEntries[] = {
     {81, "View Folder"},
     {82, "Unsupported sector size: "},
     {83, "Cannot create IMG file: "},
+    {84, "Failed to write IMG file: "},
 };
 
 constexpr TextColumn kSimplified = BuildColumn(kSimplifiedEntries);

@@ -77,7 +77,7 @@ enum class TextId : int {
   // Entries this system adds to the table.
   kUnsupportedSectorSize = 82,  // followed by the size in bytes
   kCreateImageFailed = 83,      // followed by the path
-  kDeviceStillBusy = 84,        // reserved
+  kImageWriteFailed = 84,       // followed by the path
 };
 
 inline constexpr int kTextEntryCount = 85;

@@ -15,10 +15,10 @@ namespace {
 constexpr TextVariant kAllVariants[] = {TextVariant::SimplifiedChinese,
                                         TextVariant::TraditionalChinese, TextVariant::English};
 
-// Entries no window shows; everything else below 84 must carry a text.
+// Entries no window shows; every other entry must carry a text.
 bool IsUnusedEntry(int entry) {
   return entry == 0 || (entry >= 30 && entry <= 34) || entry == 64 ||
-         (entry >= 71 && entry <= 76) || entry == 79 || entry == 80 || entry == 84;
+         (entry >= 71 && entry <= 76) || entry == 79 || entry == 80;
 }
 
 // Splits UTF-8 text into its characters, one string per code point.
@@ -126,6 +126,7 @@ TEST(UiTextTable, SpotChecksMatchTheStoredTexts) {
             "基本操作: 1. 選擇分區; 2. 打開分區; 3. 指定保存文件夾; 4. 選擇文件丟失原因; "
             "5. 開始恢復; 6. 查看文件夾.");
   EXPECT_EQ(traditional.Text(TextId::kCreateImageFailed), "無法創建映像文件: ");
+  EXPECT_EQ(traditional.Text(TextId::kImageWriteFailed), "寫入映像文件失敗: ");
   const UiTextTable english(TextVariant::English);
   EXPECT_EQ(english.Text(23), "invalid sector range!");
   EXPECT_EQ(english.Text(26), "Scaned: ");

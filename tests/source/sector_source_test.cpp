@@ -1,0 +1,357 @@
+#include "source/sector_source.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "testimage/image_builder.h"
+#include "testimage/memory_handle.h"
+
+namespace officecarve {
+namespace {
+
+using testimage::ImageBuilder;
+using testimage::MemoryHandle;
+using testimage::NtfsBootParams;
+using testimage::PseudoRandomBytes;
+
+constexpr uint32_t kSector = 512;
+constexpr uint32_t kWindow = SectorSource::kWindowBytes;
+
+// What a test keeps of a fake after the source took ownership of it.
+struct Fake {
+  MemoryHandle* handle = nullptr;
+  std::shared_ptr<MemoryHandle::Counters> counters;
+  std::vector<uint8_t> bytes;
+
+  std::vector<uint8_t> Bytes(int64_t offset, size_t count) const {
+    return std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + offset + count);
+  }
+};
+
+// Opens bytes with no recognisable boot sector (noise) as an image.
+Fake OpenImageOf(SectorSource& source, std::vector<uint8_t> bytes) {
+  auto handle = std::make_unique<MemoryHandle>(bytes);
+  Fake fake{handle.get(), handle->counters(), std::move(bytes)};
+  const OpenOutcome outcome =
+      source.OpenHandle(std::move(handle), SourceType::kImage, "test.img", "test.img");
+  EXPECT_TRUE(outcome.ok);
+  return fake;
+}
+
+Fake OpenNoiseImage(SectorSource& source, int64_t sectors, uint32_t seed = 7) {
+  return OpenImageOf(source, PseudoRandomBytes(static_cast<size_t>(sectors) * kSector, seed));
+}
+
+// Reads one 512-byte sector through the window; the bytes not delivered.
+int32_t ReadSector(SectorSource& source, int64_t sector, std::vector<uint8_t>& into) {
+  into.assign(kSector, 0);
+  return source.ReadAt(into.data(), kSector, sector * kSector);
+}
+
+TEST(ReadAt, FillsFromTheImageStartAndRefusesTheSectorPastItsEnd) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 10);
+  ASSERT_EQ(source.Range().last, 9);
+  const uint64_t bytes_before = fake.counters->bytes_read;
+
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 3, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(3 * kSector, kSector));
+  // The one fill started at byte 0 and delivered the whole image.
+  EXPECT_EQ(fake.counters->bytes_read - bytes_before, 10u * kSector);
+
+  for (int64_t s = 0; s < 10; ++s) {
+    ASSERT_EQ(ReadSector(source, s, sector), 0);
+    EXPECT_EQ(sector, fake.Bytes(s * kSector, kSector));
+  }
+  EXPECT_EQ(ReadSector(source, 10, sector), static_cast<int32_t>(kSector));
+  EXPECT_EQ(source.WindowFills(), 1u);
+}
+
+TEST(ReadAt, PullsTheWindowBackToTheRangeEndAndServesWhatItHoldsPastIt) {
+  SectorSource source;
+  std::vector<uint8_t> bytes = PseudoRandomBytes(1 << 20, 3);
+  auto handle = std::make_unique<MemoryHandle>(bytes);
+  handle->ActAsDevice(int64_t{1'000'000} * kSector, kSector);
+  ASSERT_TRUE(source.OpenHandle(std::move(handle), SourceType::kVolume, "/dev/x", "x").ok);
+  ASSERT_EQ(source.Working().last_sector, 999'999);
+  source.SetRange({0, 99});
+
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 99, sector), 0);
+  EXPECT_EQ(sector,
+            std::vector<uint8_t>(bytes.begin() + 99 * kSector, bytes.begin() + 100 * kSector));
+  // Past the range end, but inside the window that was clamped to start at 0.
+  ASSERT_EQ(ReadSector(source, 100, sector), 0);
+  EXPECT_EQ(sector,
+            std::vector<uint8_t>(bytes.begin() + 100 * kSector, bytes.begin() + 101 * kSector));
+  EXPECT_EQ(source.WindowFills(), 1u);
+
+  EXPECT_EQ(ReadSector(source, 200, sector), static_cast<int32_t>(kSector));
+  EXPECT_EQ(source.WindowFills(), 1u);
+}
+
+TEST(ReadAt, CompletesARequestThatStraddlesTheWindowEnd) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 512);
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 0, sector), 0);
+
+  std::vector<uint8_t> straddling(1024);
+  ASSERT_EQ(source.ReadAt(straddling.data(), 1024, kWindow - 512), 0);
+  EXPECT_EQ(straddling, fake.Bytes(kWindow - 512, 1024));
+  EXPECT_EQ(source.WindowFills(), 2u);
+
+  // The refill began right after the old window, so its last sector is held.
+  ASSERT_EQ(ReadSector(source, 2 * kWindow / kSector - 1, sector), 0);
+  EXPECT_EQ(source.WindowFills(), 2u);
+}
+
+TEST(ReadAt, PullsTheRefillOfAStraddlingRequestBackFromTheRangeEnd) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 200);  // range end: byte 102,400
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 0, sector), 0);
+
+  std::vector<uint8_t> straddling(1024);
+  ASSERT_EQ(source.ReadAt(straddling.data(), 1024, kWindow - 512), 0);
+  EXPECT_EQ(straddling, fake.Bytes(kWindow - 512, 1024));
+
+  // The new window covers 36,864 .. 102,400: both of its ends are served as is.
+  for (const int64_t held : {int64_t{72}, int64_t{199}}) {
+    ASSERT_EQ(ReadSector(source, held, sector), 0);
+    EXPECT_EQ(sector, fake.Bytes(held * kSector, kSector));
+  }
+  EXPECT_EQ(source.WindowFills(), 2u);
+}
+
+TEST(ReadAt, ServesARequestLargerThanTheWindowInSeveralPasses) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 2048);
+  std::vector<uint8_t> block(200 * 1024);
+  ASSERT_EQ(source.ReadAt(block.data(), static_cast<uint32_t>(block.size()), 4096), 0);
+  EXPECT_EQ(block, fake.Bytes(4096, block.size()));
+  EXPECT_EQ(source.WindowFills(), 4u);
+}
+
+TEST(ReadAt, CostsOneDeviceReadPerWindowOfSequentialSectors) {
+  SectorSource source;
+  constexpr int64_t kSectors = 2048;
+  const Fake fake = OpenNoiseImage(source, kSectors);
+  const uint64_t reads_before = fake.counters->reads;
+
+  std::vector<uint8_t> sector;
+  for (int64_t s = 0; s < kSectors; ++s) {
+    ASSERT_EQ(ReadSector(source, s, sector), 0) << "sector " << s;
+    ASSERT_EQ(sector, fake.Bytes(s * kSector, kSector)) << "sector " << s;
+  }
+  EXPECT_EQ(fake.counters->reads - reads_before, kSectors * kSector / kWindow);
+}
+
+TEST(ReadAt, ReportsOnlyTheTailNotDeliveredWhenTheDeviceEndsEarly) {
+  // The device claims 1 MiB but delivers only its first 100 sectors.
+  SectorSource source;
+  const std::vector<uint8_t> bytes = PseudoRandomBytes(100 * kSector, 5);
+  auto handle = std::make_unique<MemoryHandle>(bytes);
+  handle->ActAsDevice(1 << 20, kSector);
+  ASSERT_TRUE(source.OpenHandle(std::move(handle), SourceType::kVolume, "/dev/x", "x").ok);
+
+  std::vector<uint8_t> two_sectors(1024, 0xEE);
+  ASSERT_EQ(source.ReadAt(two_sectors.data(), 1024, 99 * kSector), 512);
+  EXPECT_TRUE(
+      std::equal(two_sectors.begin(), two_sectors.begin() + 512, bytes.begin() + 99 * kSector));
+  std::vector<uint8_t> sector;
+  EXPECT_EQ(ReadSector(source, 150, sector), static_cast<int32_t>(kSector));
+}
+
+TEST(ReadAt, ServesTheSourceWhenTheStoredRangeEndsBeyondAnyOffset) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 16);
+  source.SetRange({0, INT64_MAX});
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 15, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(15 * kSector, kSector));
+  EXPECT_EQ(ReadSector(source, 16, sector), static_cast<int32_t>(kSector));
+
+  source.SetRange({0, INT64_MIN});
+  EXPECT_EQ(ReadSector(source, 200, sector), static_cast<int32_t>(kSector));
+}
+
+TEST(ReadAtWithBadSectors, FailsTheWholeRequestWhileTheDirectReadOfAGoodNeighbourWorks) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 512);
+  fake.handle->MakeUnreadable(50);
+
+  std::vector<uint8_t> sector;
+  EXPECT_EQ(ReadSector(source, 10, sector), static_cast<int32_t>(kSector));
+  EXPECT_EQ(ReadSector(source, 50, sector), static_cast<int32_t>(kSector));
+
+  const uint64_t fills = source.WindowFills();
+  std::vector<uint8_t> direct(kSector);
+  ASSERT_TRUE(source.ReadSectorDirect(10, direct.data()));
+  EXPECT_EQ(direct, fake.Bytes(10 * kSector, kSector));
+  ASSERT_TRUE(source.ReadSectorDirect(51, direct.data()));
+  EXPECT_EQ(direct, fake.Bytes(51 * kSector, kSector));
+  EXPECT_FALSE(source.ReadSectorDirect(50, direct.data()));
+  EXPECT_EQ(source.WindowFills(), fills);
+
+  // Failure is not remembered: once the sector reads again, so does the request.
+  fake.handle->MakeReadable(50);
+  ASSERT_EQ(ReadSector(source, 10, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(10 * kSector, kSector));
+}
+
+TEST(ReadAtWithBadSectors, LeavesNoWindowAfterAFailedFill) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 512);
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 0, sector), 0);
+
+  fake.handle->MakeUnreadable(300);
+  ASSERT_EQ(ReadSector(source, 300, sector), static_cast<int32_t>(kSector));
+
+  // Sector 0 was in the earlier window; it now has to come from the device.
+  const uint64_t reads_before = fake.counters->reads;
+  ASSERT_EQ(ReadSector(source, 0, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(0, kSector));
+  EXPECT_EQ(fake.counters->reads - reads_before, 1u);
+}
+
+TEST(ReadAtWithBadSectors, FailsEveryReadWhenTheDeviceRefusesToSeek) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 512);
+  fake.handle->FailSeeks(true);
+  std::vector<uint8_t> sector(kSector);
+  EXPECT_EQ(ReadSector(source, 3, sector), static_cast<int32_t>(kSector));
+  EXPECT_FALSE(source.ReadSectorDirect(3, sector.data()));
+}
+
+TEST(SectorSourceOpen, NeverServesBytesOfThePreviouslyOpenedSource) {
+  SectorSource source;
+  OpenNoiseImage(source, 64, /*seed=*/1);
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 5, sector), 0);
+
+  const Fake second = OpenNoiseImage(source, 64, /*seed=*/2);
+  ASSERT_EQ(ReadSector(source, 5, sector), 0);
+  EXPECT_EQ(sector, second.Bytes(5 * kSector, kSector));
+
+  source.CloseSource();
+  EXPECT_EQ(ReadSector(source, 5, sector), static_cast<int32_t>(kSector));
+  EXPECT_FALSE(source.ReadSectorDirect(5, sector.data()));
+}
+
+TEST(SectorSourceOpen, ClosesTheSourceWhenAVolumeCannotTellItsLength) {
+  SectorSource source;
+  OpenNoiseImage(source, 16);
+  auto handle = std::make_unique<MemoryHandle>(PseudoRandomBytes(16 * kSector, 1));
+  handle->ActAsDevice(std::nullopt, kSector);
+
+  const OpenOutcome outcome =
+      source.OpenHandle(std::move(handle), SourceType::kVolume, "/dev/x", "x");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, TextId::kGetParametersFailed);
+  EXPECT_FALSE(source.IsOpen());
+  EXPECT_EQ(source.Type(), SourceType::kClosed);
+  std::vector<uint8_t> sector;
+  EXPECT_EQ(ReadSector(source, 0, sector), static_cast<int32_t>(kSector));
+}
+
+TEST(SectorSourceOpen, GivesAnUnrecognisedVolumeTheDevicesSectorSize) {
+  for (const auto& [reported, expected] :
+       {std::pair<std::optional<uint32_t>, uint32_t>{4096u, 4096u}, {std::nullopt, 512u}}) {
+    SCOPED_TRACE(expected);
+    SectorSource source;
+    auto handle = std::make_unique<MemoryHandle>(PseudoRandomBytes(1 << 20, 4));
+    handle->ActAsDevice(1 << 20, reported);
+    ASSERT_TRUE(source.OpenHandle(std::move(handle), SourceType::kVolume, "/dev/x", "x").ok);
+
+    EXPECT_FALSE(source.BootSectorRecognised());
+    const VolumeGeometry& probed = source.Probed();
+    EXPECT_EQ(probed.kind, FileSystemKind::kOther);
+    EXPECT_EQ(probed.bytes_per_sector, expected);
+    EXPECT_EQ(probed.sectors_per_cluster, 1u);
+    EXPECT_EQ(probed.cluster_phase, -1);
+    EXPECT_EQ(probed.last_sector, (1 << 20) / expected - 1);
+    EXPECT_EQ(source.Working(), probed);
+    EXPECT_EQ(source.Range().last, probed.last_sector);
+  }
+}
+
+TEST(SectorSourceOpen, CountsAnUnrecognisedImageIn512ByteSectors) {
+  SectorSource source;
+  OpenImageOf(source, PseudoRandomBytes(1'000'000, 9));
+  EXPECT_EQ(source.Type(), SourceType::kImage);
+  EXPECT_EQ(source.Probed().bytes_per_sector, 512u);
+  EXPECT_EQ(source.Probed().kind, FileSystemKind::kOther);
+  EXPECT_EQ(source.Probed().last_sector, 1952);
+}
+
+TEST(SectorSourceOpen, OpensAnImageSmallerThanOneSectorWithNothingToRead) {
+  SectorSource source;
+  OpenImageOf(source, PseudoRandomBytes(100, 9));
+  EXPECT_TRUE(source.IsOpen());
+  EXPECT_EQ(source.Probed().last_sector, -1);
+  std::vector<uint8_t> sector;
+  EXPECT_EQ(ReadSector(source, 0, sector), static_cast<int32_t>(kSector));
+  EXPECT_FALSE(source.ReadSectorDirect(0, sector.data()));
+}
+
+TEST(SectorSourceOpen, RefusesSectorSizesItCannotHoldAndNamesThem) {
+  ImageBuilder ntfs_8k(4, 8192);
+  ntfs_8k.WriteNtfsBoot({.bytes_per_sector = 8192, .sectors_per_cluster = 1});
+  SectorSource source;
+  auto image = std::make_unique<MemoryHandle>(ntfs_8k.Bytes());
+  OpenOutcome outcome = source.OpenHandle(std::move(image), SourceType::kImage, "a.img", "a.img");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message, TextId::kUnsupportedSectorSize);
+  EXPECT_EQ(outcome.sector_size, 8192u);
+  EXPECT_FALSE(source.IsOpen());
+
+  for (const uint32_t reported : {520u, 0u, 256u}) {
+    SCOPED_TRACE(reported);
+    auto device = std::make_unique<MemoryHandle>(PseudoRandomBytes(64 * 1024, 2));
+    device->ActAsDevice(64 * 1024, reported);
+    outcome = source.OpenHandle(std::move(device), SourceType::kVolume, "/dev/x", "x");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.message, TextId::kUnsupportedSectorSize);
+    EXPECT_EQ(outcome.sector_size, reported);
+    EXPECT_FALSE(source.IsOpen());
+  }
+}
+
+TEST(SectorSourceOpen, ReadsA4096ByteSectorImageInWholeSectors) {
+  constexpr uint32_t kBig = 4096;
+  ImageBuilder builder(64, kBig);
+  builder.WriteNtfsBoot({.bytes_per_sector = kBig, .sectors_per_cluster = 1});
+  builder.FillNoise(1, 63, 11);
+  SectorSource source;
+  const Fake fake = OpenImageOf(source, builder.Bytes());
+
+  EXPECT_TRUE(source.BootSectorRecognised());
+  EXPECT_EQ(source.Probed().kind, FileSystemKind::kNtfs);
+  EXPECT_EQ(source.Probed().bytes_per_sector, kBig);
+  EXPECT_EQ(source.Probed().last_sector, 63);
+  EXPECT_EQ(source.Working(), source.Probed());
+
+  std::vector<uint8_t> sector(kBig);
+  ASSERT_EQ(source.ReadAt(sector.data(), kBig, 5 * kBig), 0);
+  EXPECT_EQ(sector, fake.Bytes(5 * kBig, kBig));
+  ASSERT_TRUE(source.ReadSectorDirect(63, sector.data()));
+  EXPECT_EQ(sector, fake.Bytes(63 * kBig, kBig));
+  EXPECT_EQ(source.ReadAt(sector.data(), kBig, 64 * kBig), static_cast<int32_t>(kBig));
+}
+
+TEST(SeekTo, ReachesAnOffsetWhoseLowWordIsAllOnes) {
+  SectorSource source;
+  EXPECT_EQ(source.SeekTo(0, SeekOrigin::kBegin), -1);  // nothing open
+  OpenNoiseImage(source, 4);
+  EXPECT_EQ(source.SeekTo(0xFFFF'FFFF, SeekOrigin::kBegin), 0xFFFF'FFFF);
+  EXPECT_EQ(source.SeekTo(0x1'FFFF'FFFF, SeekOrigin::kBegin), 0x1'FFFF'FFFF);
+}
+
+}  // namespace
+}  // namespace officecarve
