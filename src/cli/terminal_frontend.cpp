@@ -75,6 +75,9 @@ char TerminalFrontend::AskLetter(const std::string& prompt, const std::string& l
 
 MessageAnswer TerminalFrontend::ShowMessage(const Message& message) {
   ClearProgress();
+  // Keep messages after the file lines printed before them.
+  std::cout.flush();
+  std::fflush(stdout);
   std::cerr << message.caption << ": " << message.text << "\n";
   if (!message.detail.empty()) std::cerr << message.detail << "\n";
   switch (message.buttons) {

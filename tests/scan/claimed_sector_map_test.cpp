@@ -11,16 +11,10 @@ namespace {
 constexpr int64_t kInt64Max = std::numeric_limits<int64_t>::max();
 constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
 
-TEST(ClaimedSectorMap, StartsWithEverySectorUnclaimed) {
-  const ClaimedSectorMap map(99);
-  EXPECT_TRUE(map.Valid());
-  EXPECT_EQ(map.LastSector(), 99);
-  EXPECT_EQ(map.CountClaimed(), 0u);
-  for (int64_t sector = 0; sector <= 99; ++sector) EXPECT_FALSE(map.IsClaimed(sector));
-}
-
 TEST(ClaimedSectorMap, ClaimsAndReleasesSectorsOneByOneAcrossWordEdges) {
   ClaimedSectorMap map(99);
+  EXPECT_TRUE(map.Valid());
+  EXPECT_EQ(map.CountClaimed(), 0u);
   for (const int64_t sector : {0, 31, 32, 63, 64, 99}) map.Claim(sector);
   map.Claim(32);  // a second claim changes nothing
   EXPECT_EQ(map.CountClaimed(), 6u);
@@ -40,8 +34,8 @@ TEST(ClaimedSectorMap, ClaimsAndReleasesSectorsOneByOneAcrossWordEdges) {
 
 TEST(ClaimedSectorMap, NeverClaimsOutsideTheVolume) {
   ClaimedSectorMap map(40);  // the last word is only partly used
-  for (const int64_t sector : {int64_t{-1}, int64_t{41}, int64_t{63}, int64_t{64}, kInt64Max,
-                               kInt64Min}) {
+  for (const int64_t sector :
+       {int64_t{-1}, int64_t{41}, int64_t{63}, int64_t{64}, kInt64Max, kInt64Min}) {
     map.Claim(sector);
     EXPECT_FALSE(map.IsClaimed(sector)) << sector;
     map.Release(sector);

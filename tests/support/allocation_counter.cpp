@@ -32,11 +32,24 @@ uint64_t AllocationCounter::Count() const { return t_allocations - start_; }
 
 }  // namespace officecarve::testing
 
-// The over-aligned forms are left to the library: they pair with its own
-// aligned delete, which these replacements do not touch.
+// Every form that pairs with the plain delete is replaced, so memory from
+// malloc always goes back to free. The over-aligned forms are left to the
+// library: they pair with its own aligned delete, which is not replaced.
 void* operator new(std::size_t size) { return officecarve::testing::Allocate(size); }
 void* operator new[](std::size_t size) { return officecarve::testing::Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return officecarve::testing::Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return ::operator new(size, std::nothrow);
+}
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }

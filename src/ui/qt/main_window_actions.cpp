@@ -1,0 +1,70 @@
+#include <QFileInfo>
+#include <QUrl>
+
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_text.h"
+
+namespace officecarve::gui {
+namespace {
+
+const char kImageSaveFilter[] = "磁盘映像文件 (*.img)";
+
+}  // namespace
+
+void TForm1::RunExclusive(const std::function<void()>& action) {
+  if (busy_) return;
+  busy_ = true;
+  action();
+  busy_ = false;
+}
+
+void TForm1::SetFamily(uint32_t bit, bool checked) {
+  if (checked) {
+    family_mask_ |= bit;
+  } else {
+    family_mask_ &= ~bit;
+  }
+}
+
+void TForm1::Browse() {
+  const QString chosen =
+      dialogs_.GetExistingDirectory(this, QStringLiteral("恢复文件保存到"), Edit2->text());
+  if (!chosen.isEmpty()) Edit2->setText(chosen);
+}
+
+void TForm1::ViewFolder() {
+  const QString folder = Edit2->text();
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) return;
+  dialogs_.OpenUrl(QUrl::fromLocalFile(folder));
+}
+
+void TForm1::StartRescue() {
+  if (!app_.source.IsOpen()) return;
+  ScanRequest request;
+  request.family_mask = family_mask_;
+  request.folder = Edit2->text().toStdString();
+  request.first_text = Edit3->text().toStdString();
+  request.last_text = Edit4->text().toStdString();
+  request.cluster_item = ComboBox1->currentIndex();
+  ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts);
+  last_scan_ = driver.Start(request);
+  if (!last_scan_->started && (last_scan_->refusal == TextId::kSelectFolder ||
+                               last_scan_->refusal == TextId::kFolderOnSourceDrive)) {
+    Edit2->setFocus();
+  }
+}
+
+void TForm1::Backup() {
+  const std::optional<ScanRange> range =
+      CheckBackupRange(app_.source, *frontend_, app_.texts, Edit3->text().toStdString(),
+                       Edit4->text().toStdString());
+  if (!range) return;
+  const QString target =
+      dialogs_.GetSaveFileName(this, Text(app_.texts, TextId::kBackupCaption),
+                               QString::fromUtf8(kImageSaveFilter), QStringLiteral("img"));
+  if (target.isEmpty()) return;
+  last_backup_ = RunBackup(app_.source, *frontend_, app_.state, app_.texts, *range,
+                           target.toStdString(), PosixImageWriterFactory());
+}
+
+}  // namespace officecarve::gui

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+#include "app/scan_state.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve::gui {
+
+// The small window of the search phase and of the backup: source, sector,
+// percentage, a third line (files found or errors) and "取消".
+class TForm3 : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 241;
+  static constexpr int kClientHeight = 172;
+
+  TForm3(ScanState& state, const UiTextTable& texts);
+
+  // Label1..Label4; nullptr for any other number.
+  QLabel* Label(int number) const;
+
+  QLabel* Label4;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QPushButton* Button1;
+
+ protected:
+  // Refused while the search or the backup still runs: only "取消" ends them.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  ScanState& state_;
+};
+
+}  // namespace officecarve::gui

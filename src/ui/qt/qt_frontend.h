@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+
+#include "app/frontend.h"
+#include "text/ui_text_table.h"
+#include "ui/qt/dialog_provider.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/recovery_window.h"
+#include "ui/qt/status_bar.h"
+
+namespace officecarve::gui {
+
+// The engine's way to the user, made of the real windows: message boxes
+// through the dialog provider, the progress windows' labels, the main
+// window's visibility and status bar, and Qt's event processing.
+class QtFrontend : public Frontend {
+ public:
+  QtFrontend(QWidget& main_window, StatusBar& status_bar, TForm2& recovery_window,
+             TForm3& progress_window, DialogProvider& dialogs, const UiTextTable& texts);
+
+  MessageAnswer ShowMessage(const Message& message) override;
+  void ShowProgressWindow(ProgressWindow window, const std::string& caption) override;
+  void SetProgressCaption(ProgressWindow window, const std::string& caption) override;
+  void SetProgressLabel(ProgressWindow window, int label, const std::string& text) override;
+  void CloseProgressWindow(ProgressWindow window) override;
+  void HideMainWindow() override;
+  void ShowMainWindow() override;
+  void SetStatusPanel(int panel, const std::string& text) override;
+  void PumpMessages() override;
+
+  // How many message boxes were shown so far: lets a caller tell whether an
+  // action it started ended in a message.
+  int MessagesShown() const { return messages_shown_; }
+
+ private:
+  QWidget& Window(ProgressWindow window) const;
+  // The window a message box belongs to: the one the user is looking at.
+  QWidget* MessageParent() const;
+
+  QWidget& main_window_;
+  StatusBar& status_bar_;
+  TForm2& recovery_window_;
+  TForm3& progress_window_;
+  DialogProvider& dialogs_;
+  const UiTextTable& texts_;
+  int messages_shown_ = 0;
+};
+
+// Puts a top-level window in the middle of the screen it is on.
+void CentreOnScreen(QWidget& window);
+
+}  // namespace officecarve::gui

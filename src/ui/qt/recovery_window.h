@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+#include "app/scan_state.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve::gui {
+
+// The recovery progress window: which source, how many files, how far, which
+// sector; pause and stop. Its buttons only set the run state the scan tests.
+class TForm2 : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 271;
+  static constexpr int kClientHeight = 153;
+
+  TForm2(ScanState& state, const UiTextTable& texts);
+
+  // Before each showing: the pause button up, as the run state starts running.
+  void Reset();
+  // Label1..Label4; nullptr for any other number.
+  QLabel* Label(int number) const;
+
+  QLabel* Label4;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label1;
+  QPushButton* SpeedButton1;
+  QPushButton* Button2;
+
+ protected:
+  // Without a close button the user can still ask the window manager; the
+  // recovery goes on, so the window stays.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  ScanState& state_;
+};
+
+}  // namespace officecarve::gui
