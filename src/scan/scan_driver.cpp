@@ -99,6 +99,11 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
   report.started = true;
 
   ClaimedSectorMap map(source_.Working().last_sector);
+  // Without the map no carver could step over another file's sectors.
+  if (!map.Valid()) {
+    Refuse(TextId::kOutOfMemory, report);
+    return report;
+  }
   frontend_.HideMainWindow();
   Search(report);
   Settle();

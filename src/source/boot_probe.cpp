@@ -26,10 +26,10 @@ bool Matches(std::span<const uint8_t> b, size_t at, std::string_view text) {
 
 bool IsPowerOfTwo(uint64_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
-// A sector size of 0 or one that is not a power of two means the boot sector
-// is not what it claims to be; sizes that are powers of two but unsupported
-// are left for the opener to refuse with a clear message.
-bool PlausibleSectorSize(uint32_t bytes) { return IsPowerOfTwo(bytes) && bytes <= 65536; }
+// These file systems only use 512- to 4096-byte sectors: any other value means
+// a damaged boot sector, and the source is better opened with the fallbacks
+// than refused.
+bool PlausibleSectorSize(uint32_t bytes) { return IsSupportedSectorSize(bytes); }
 
 ProbeResult ProbeFat(std::span<const uint8_t> boot, FileSystemKind kind, uint32_t fat_size) {
   ProbeResult result;
@@ -79,7 +79,7 @@ ProbeResult ProbeExFat(std::span<const uint8_t> boot) {
   const uint32_t sector_shift = boot[0x6C] % 32;
   const uint32_t cluster_shift = boot[0x6D] % 32;
   // exFAT clusters are at most 32 MiB; anything beyond is a damaged sector.
-  if (sector_shift + cluster_shift > 25 || sector_shift > 16) return result;
+  if (sector_shift + cluster_shift > 25 || sector_shift < 9 || sector_shift > 12) return result;
   const uint32_t sectors_per_cluster = 1u << cluster_shift;
   const uint32_t heap_offset = Le32(boot, 0x58);
   result.recognised = true;

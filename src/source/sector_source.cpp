@@ -22,8 +22,7 @@ OpenOutcome SectorSource::OpenImage(const std::string& path) {
   CloseSource();
   RawOpenResult opened = OpenRawReadOnly(path);
   if (!opened.handle) return {false, TextId::kOpenFileFailed, opened.error};
-  return OpenHandle(std::move(opened.handle), SourceType::kImage, path, path,
-                    IdentifySource(path));
+  return OpenHandle(std::move(opened.handle), SourceType::kImage, path, path, IdentifySource(path));
 }
 
 OpenOutcome SectorSource::OpenHandle(std::unique_ptr<RawHandle> handle, SourceType type,
@@ -88,6 +87,8 @@ void SectorSource::CloseSource() {
 void SectorSource::DiscardWindow() {
   window_start_ = 0;
   window_length_ = 0;
+  failed_start_ = 0;
+  failed_end_ = 0;
 }
 
 int64_t SectorSource::SeekTo(int64_t offset, SeekOrigin origin) {
@@ -120,6 +121,10 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     if (count == 0) return 0;
     if (offset >= end_bound) return static_cast<int32_t>(count);
 
+    if (offset >= failed_start_ && offset < failed_end_) {
+      return static_cast<int32_t>(ReadAroundBadSector(destination, count, offset));
+    }
+
     // The window ends exactly at the end bound when the request is near it.
     int64_t start = offset;
     if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
@@ -131,8 +136,14 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     ++window_fills_;
     const int64_t got = handle_->Read(std::span<uint8_t>(window_.data(), kWindowBytes));
     if (got < 0) {
+      // Some sector of these 64 KiB cannot be read. The readable ones around
+      // it are still wanted (a document may run right past a bad sector), so
+      // this stretch is served sector by sector from now on instead of
+      // failing every request that touches it.
       window_length_ = 0;
-      return static_cast<int32_t>(count);
+      failed_start_ = start;
+      failed_end_ = start + kWindowBytes;
+      return static_cast<int32_t>(ReadAroundBadSector(destination, count, offset));
     }
     window_start_ = start;
     window_length_ = static_cast<uint32_t>(got);
@@ -140,6 +151,17 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       return static_cast<int32_t>(count);
     }
   }
+}
+
+uint32_t SectorSource::ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset) {
+  const uint32_t bytes_per_sector = working_.bytes_per_sector;
+  while (count >= bytes_per_sector && offset % bytes_per_sector == 0) {
+    if (!ReadSectorDirect(offset / bytes_per_sector, destination)) return count;
+    destination += bytes_per_sector;
+    offset += bytes_per_sector;
+    count -= bytes_per_sector;
+  }
+  return count;
 }
 
 bool SectorSource::ReadSectorDirect(int64_t sector, uint8_t* destination) {

@@ -47,7 +47,9 @@ class SectorSource {
   // Moves the handle's position; the new position or -1.
   int64_t SeekTo(int64_t offset, SeekOrigin origin);
   // Copies count bytes at offset through the read window. 0 when everything
-  // was delivered, else the number of bytes at the end not delivered.
+  // was delivered, else the number of bytes at the end not delivered. Where a
+  // window fill failed, whole sectors are read one by one, so readable sectors
+  // next to an unreadable one still arrive.
   int32_t ReadAt(uint8_t* destination, uint32_t count, int64_t offset);
   // One sector straight from the handle, bypassing the window.
   bool ReadSectorDirect(int64_t sector, uint8_t* destination);
@@ -72,6 +74,8 @@ class SectorSource {
 
  private:
   void DiscardWindow();
+  // Serves whole sectors one by one with direct reads; the bytes not delivered.
+  uint32_t ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset);
 
   std::unique_ptr<RawHandle> handle_;
   SourceType type_ = SourceType::kClosed;
@@ -85,6 +89,9 @@ class SectorSource {
   std::vector<uint8_t> window_;
   int64_t window_start_ = 0;
   uint32_t window_length_ = 0;
+  // The stretch of the last fill that failed: read sector by sector.
+  int64_t failed_start_ = 0;
+  int64_t failed_end_ = 0;
   uint64_t window_fills_ = 0;
 };
 

@@ -116,6 +116,7 @@ constexpr Entry kSimplifiedEntries[] = {
     {82, "不支持的扇区大小: "},
     {83, "无法创建映像文件: "},
     {84, "写入映像文件失败: "},
+    {85, "内存不足!"},
 };
 
 constexpr Entry kTraditionalEntries[] = {
@@ -191,6 +192,7 @@ constexpr Entry kTraditionalEntries[] = {
     {82, "不支持的扇區大小: "},
     {83, "無法創建映像文件: "},
     {84, "寫入映像文件失敗: "},
+    {85, "內存不足!"},
 };
 
 constexpr Entry kEnglishEntries[] = {
@@ -266,6 +268,7 @@ constexpr Entry kEnglishEntries[] = {
     {82, "Unsupported sector size: "},
     {83, "Cannot create IMG file: "},
     {84, "Failed to write IMG file: "},
+    {85, "Not enough memory!"},
 };
 
 constexpr TextColumn kSimplified = BuildColumn(kSimplifiedEntries);

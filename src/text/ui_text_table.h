@@ -78,9 +78,10 @@ enum class TextId : int {
   kUnsupportedSectorSize = 82,  // followed by the size in bytes
   kCreateImageFailed = 83,      // followed by the path
   kImageWriteFailed = 84,       // followed by the path
+  kOutOfMemory = 85,
 };
 
-inline constexpr int kTextEntryCount = 85;
+inline constexpr int kTextEntryCount = 86;
 
 // The interface texts and font of one language variant.
 class UiTextTable {

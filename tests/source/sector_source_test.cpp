@@ -180,28 +180,37 @@ TEST(ReadAt, ServesTheSourceWhenTheStoredRangeEndsBeyondAnyOffset) {
   EXPECT_EQ(ReadSector(source, 200, sector), static_cast<int32_t>(kSector));
 }
 
-TEST(ReadAtWithBadSectors, FailsTheWholeRequestWhileTheDirectReadOfAGoodNeighbourWorks) {
+TEST(ReadAtWithBadSectors, StillDeliversTheReadableSectorsAroundABadOne) {
   SectorSource source;
   const Fake fake = OpenNoiseImage(source, 512);
   fake.handle->MakeUnreadable(50);
 
+  // The fill for sector 10 covers sector 50 and fails; sector 10 still arrives.
   std::vector<uint8_t> sector;
-  EXPECT_EQ(ReadSector(source, 10, sector), static_cast<int32_t>(kSector));
-  EXPECT_EQ(ReadSector(source, 50, sector), static_cast<int32_t>(kSector));
-
-  const uint64_t fills = source.WindowFills();
-  std::vector<uint8_t> direct(kSector);
-  ASSERT_TRUE(source.ReadSectorDirect(10, direct.data()));
-  EXPECT_EQ(direct, fake.Bytes(10 * kSector, kSector));
-  ASSERT_TRUE(source.ReadSectorDirect(51, direct.data()));
-  EXPECT_EQ(direct, fake.Bytes(51 * kSector, kSector));
-  EXPECT_FALSE(source.ReadSectorDirect(50, direct.data()));
-  EXPECT_EQ(source.WindowFills(), fills);
-
-  // Failure is not remembered: once the sector reads again, so does the request.
-  fake.handle->MakeReadable(50);
   ASSERT_EQ(ReadSector(source, 10, sector), 0);
   EXPECT_EQ(sector, fake.Bytes(10 * kSector, kSector));
+  const uint64_t fills = source.WindowFills();
+  EXPECT_EQ(ReadSector(source, 50, sector), static_cast<int32_t>(kSector));
+
+  // A request across the bad sector delivers what comes before it.
+  std::vector<uint8_t> five(5 * kSector);
+  EXPECT_EQ(source.ReadAt(five.data(), 5 * kSector, 48 * kSector),
+            static_cast<int32_t>(3 * kSector));
+  EXPECT_TRUE(std::equal(five.begin(), five.begin() + 2 * kSector,
+                         fake.Bytes(48 * kSector, 2 * kSector).begin()));
+  ASSERT_EQ(ReadSector(source, 51, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(51 * kSector, kSector));
+  // Inside the failed stretch the window is not tried again...
+  EXPECT_EQ(source.WindowFills(), fills);
+  // ...and past it, reads go through the window once more.
+  ASSERT_EQ(ReadSector(source, 300, sector), 0);
+  EXPECT_EQ(source.WindowFills(), fills + 1);
+
+  std::vector<uint8_t> direct(kSector);
+  EXPECT_FALSE(source.ReadSectorDirect(50, direct.data()));
+  fake.handle->MakeReadable(50);
+  ASSERT_EQ(ReadSector(source, 50, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(50 * kSector, kSector));
 }
 
 TEST(ReadAtWithBadSectors, LeavesNoWindowAfterAFailedFill) {
@@ -212,6 +221,7 @@ TEST(ReadAtWithBadSectors, LeavesNoWindowAfterAFailedFill) {
 
   fake.handle->MakeUnreadable(300);
   ASSERT_EQ(ReadSector(source, 300, sector), static_cast<int32_t>(kSector));
+  ASSERT_EQ(ReadSector(source, 301, sector), 0);
 
   // Sector 0 was in the earlier window; it now has to come from the device.
   const uint64_t reads_before = fake.counters->reads;
@@ -300,17 +310,22 @@ TEST(SectorSourceOpen, OpensAnImageSmallerThanOneSectorWithNothingToRead) {
   EXPECT_FALSE(source.ReadSectorDirect(0, sector.data()));
 }
 
-TEST(SectorSourceOpen, RefusesSectorSizesItCannotHoldAndNamesThem) {
+TEST(SectorSourceOpen, OpensABootSectorWithAnImpossibleSectorSizeWithTheFallbacks) {
   ImageBuilder ntfs_8k(4, 8192);
   ntfs_8k.WriteNtfsBoot({.bytes_per_sector = 8192, .sectors_per_cluster = 1});
   SectorSource source;
   auto image = std::make_unique<MemoryHandle>(ntfs_8k.Bytes());
-  OpenOutcome outcome = source.OpenHandle(std::move(image), SourceType::kImage, "a.img", "a.img");
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message, TextId::kUnsupportedSectorSize);
-  EXPECT_EQ(outcome.sector_size, 8192u);
-  EXPECT_FALSE(source.IsOpen());
+  const OpenOutcome outcome =
+      source.OpenHandle(std::move(image), SourceType::kImage, "a.img", "a.img");
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_FALSE(source.BootSectorRecognised());
+  EXPECT_EQ(source.Probed().bytes_per_sector, 512u);
+  EXPECT_EQ(source.Probed().last_sector, 4 * 8192 / 512 - 1);
+}
 
+TEST(SectorSourceOpen, RefusesADeviceWhoseSectorSizeItCannotHoldAndNamesIt) {
+  SectorSource source;
+  OpenOutcome outcome;
   for (const uint32_t reported : {520u, 0u, 256u}) {
     SCOPED_TRACE(reported);
     auto device = std::make_unique<MemoryHandle>(PseudoRandomBytes(64 * 1024, 2));
