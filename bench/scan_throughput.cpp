@@ -12,9 +12,9 @@
 
 #include "app/application.h"
 #include "demo/embedded_samples.h"
-#include "null_frontend.h"
 #include "scan/scan_driver.h"
 #include "testimage/image_builder.h"
+#include "testimage/null_frontend.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   const double plain = PlainRead(path);
 
   Application app(TextVariant::English);
-  bench::NullFrontend frontend;
+  testimage::NullFrontend frontend;
   app.source.OpenImage(path);
   ScanRequest request;
   request.folder = (folder / "out").string();

@@ -7,31 +7,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/frontend.h"
 #include "carvers/carvers.h"
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "testimage/memory_handle.h"
-
-namespace {
-
-class SilentFrontend : public officecarve::Frontend {
- public:
-  officecarve::MessageAnswer ShowMessage(const officecarve::Message&) override {
-    return officecarve::MessageAnswer::kIgnore;
-  }
-  void ShowProgressWindow(officecarve::ProgressWindow, const std::string&) override {}
-  void SetProgressCaption(officecarve::ProgressWindow, const std::string&) override {}
-  void SetProgressLabel(officecarve::ProgressWindow, int, const std::string&) override {}
-  void CloseProgressWindow(officecarve::ProgressWindow) override {}
-  void HideMainWindow() override {}
-  void ShowMainWindow() override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void PumpMessages() override {}
-};
-
-}  // namespace
+#include "testimage/null_frontend.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace officecarve;
@@ -46,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   ClaimedSectorMap map(source.Working().last_sector);
   ScanState state;
-  SilentFrontend frontend;
+  testimage::NullFrontend frontend(MessageAnswer::kIgnore);
   UiTextTable texts(TextVariant::English);
   CarverEnv env{source, map, state, frontend, texts};
   env.family_mask = 0;

@@ -16,6 +16,7 @@
 #include "testimage/doc_samples.h"
 #include "testimage/image_builder.h"
 #include "testimage/memory_handle.h"
+#include "testimage/null_frontend.h"
 
 namespace officecarve {
 namespace {
@@ -404,25 +405,10 @@ TEST_F(ScanDriverSettling, UncertainKindsWeighLess) {
   }
 }
 
-// Forwards nothing anywhere, so a scan through it allocates only what the
-// engine itself allocates.
-class NullFrontend : public Frontend {
- public:
-  MessageAnswer ShowMessage(const Message&) override { return MessageAnswer::kOk; }
-  void ShowProgressWindow(ProgressWindow, const std::string&) override {}
-  void SetProgressCaption(ProgressWindow, const std::string&) override {}
-  void SetProgressLabel(ProgressWindow, int, const std::string&) override {}
-  void CloseProgressWindow(ProgressWindow) override {}
-  void HideMainWindow() override {}
-  void ShowMainWindow() override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void PumpMessages() override {}
-};
-
 uint64_t AllocationsOfScanning(int64_t sector_count, const std::string& folder) {
   SectorSource source;
   ScanState state;
-  NullFrontend frontend;
+  testimage::NullFrontend frontend;
   const UiTextTable texts(TextVariant::SimplifiedChinese);
   ScanDriver driver(source, frontend, state, texts);
   const std::vector<uint8_t> zeros(static_cast<size_t>(sector_count) * 512, 0);

@@ -2,12 +2,15 @@
 
 #include "app/frontend.h"
 
-namespace officecarve::bench {
+namespace officecarve::testimage {
 
-// A front end that shows nothing: the benchmark measures the engine alone.
+// A front end that shows nothing and allocates nothing, so benchmarks, fuzzers
+// and allocation counts see the engine alone. Message boxes get `answer`
+// (the first button when not set).
 class NullFrontend : public Frontend {
  public:
-  MessageAnswer ShowMessage(const Message&) override { return MessageAnswer::kOk; }
+  explicit NullFrontend(MessageAnswer answer = MessageAnswer::kOk) : answer_(answer) {}
+  MessageAnswer ShowMessage(const Message&) override { return answer_; }
   void ShowProgressWindow(ProgressWindow, const std::string&) override {}
   void SetProgressCaption(ProgressWindow, const std::string&) override {}
   void SetProgressLabel(ProgressWindow, int, const std::string&) override {}
@@ -16,6 +19,9 @@ class NullFrontend : public Frontend {
   void ShowMainWindow() override {}
   void SetStatusPanel(int, const std::string&) override {}
   void PumpMessages() override {}
+
+ private:
+  MessageAnswer answer_;
 };
 
-}  // namespace officecarve::bench
+}  // namespace officecarve::testimage
