@@ -39,10 +39,10 @@ void PlaceTsPackets(ImageBuilder& image, int64_t sector) {
 
 // A word-processor document the compound-file carver recovers.
 std::vector<uint8_t> WordDocument(uint32_t data_sectors = 8) {
-  testimage::CompoundFileSpec spec;
-  spec.stream_names = {"WordDocument"};
-  spec.data_sectors = data_sectors;
-  return testimage::MakeCompoundFile(spec);
+  testimage::CompoundFileSpec recipe;
+  recipe.stream_names = {"WordDocument"};
+  recipe.data_sectors = data_sectors;
+  return testimage::MakeCompoundFile(recipe);
 }
 
 class ScanDriverTest : public ::testing::Test {

@@ -67,10 +67,10 @@ std::string EntryName(const CompoundFile& file, uint32_t entry) {
 }
 
 CompoundFileSpec Streams(std::vector<std::string> names, std::vector<uint32_t> sizes = {}) {
-  CompoundFileSpec spec;
-  spec.stream_names = std::move(names);
-  spec.stream_sizes = std::move(sizes);
-  return spec;
+  CompoundFileSpec recipe;
+  recipe.stream_names = std::move(names);
+  recipe.stream_sizes = std::move(sizes);
+  return recipe;
 }
 
 TEST(CompoundFileSample, HeaderCarriesTheFieldsOfA512ByteSectorFile) {
@@ -94,10 +94,10 @@ TEST(CompoundFileSample, HeaderCarriesTheFieldsOfA512ByteSectorFile) {
 }
 
 TEST(CompoundFileSample, LengthEndsAtTheLastUsedFatEntryDespiteFreeOnes) {
-  CompoundFileSpec spec = Streams({"Workbook"});
-  spec.data_sectors = 20;
-  spec.extra_free_fat_entries = 300;
-  CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe = Streams({"Workbook"});
+  recipe.data_sectors = 20;
+  recipe.extra_free_fat_entries = 300;
+  CompoundFile file = BuildCompoundFile(recipe);
   std::vector<uint32_t> fat = ReadFat(file.bytes);
   EXPECT_GE(file.fat_sectors.size(), 3u);
   EXPECT_GE(fat.size() - LastUsedIndex(fat) - 1, 300u);
@@ -153,9 +153,9 @@ TEST(CompoundFileSample, SmallStreamsLiveInTheMiniStream) {
 }
 
 TEST(CompoundFileSample, DifatCanListTheFatInsteadOfTheHeader) {
-  CompoundFileSpec spec = Streams({"WordDocument"});
-  spec.use_difat = true;
-  const CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe = Streams({"WordDocument"});
+  recipe.use_difat = true;
+  const CompoundFile file = BuildCompoundFile(recipe);
   ASSERT_EQ(file.difat_sectors.size(), 1u);
   const auto& b = file.bytes;
   for (size_t i = 0; i < 109; ++i) EXPECT_EQ(Le(b, 76 + 4 * i), kFree);
@@ -172,9 +172,9 @@ TEST(CompoundFileSample, DifatCanListTheFatInsteadOfTheHeader) {
 }
 
 TEST(CompoundFileSample, FatBeyondTheHeaderListContinuesInDifatSectors) {
-  CompoundFileSpec spec = Streams({"Workbook"});
-  spec.data_sectors = 110 * 128;
-  const CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe = Streams({"Workbook"});
+  recipe.data_sectors = 110 * 128;
+  const CompoundFile file = BuildCompoundFile(recipe);
   EXPECT_EQ(file.fat_sectors.size(), 111u);
   ASSERT_EQ(file.difat_sectors.size(), 1u);
   EXPECT_EQ(Le(file.bytes, 76 + 4 * 108), file.fat_sectors[108]);
@@ -184,25 +184,25 @@ TEST(CompoundFileSample, FatBeyondTheHeaderListContinuesInDifatSectors) {
 }
 
 TEST(CompoundFileSample, LargeSectorsMakeAVersion4FileAndBadInputsThrow) {
-  CompoundFileSpec spec = Streams({"Workbook"});
-  spec.sector_shift = 12;
-  const CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe = Streams({"Workbook"});
+  recipe.sector_shift = 12;
+  const CompoundFile file = BuildCompoundFile(recipe);
   EXPECT_EQ(Le(file.bytes, 26, 2), 4u);
   EXPECT_EQ(Le(file.bytes, 28), 0x000CFFFEu);
   EXPECT_EQ(Le(file.bytes, 40), 1u);
   EXPECT_EQ(file.bytes.size() % 4096, 0u);
   EXPECT_EQ(file.bytes.size(), (size_t{file.last_used_sector} + 2) * 4096);
 
-  spec.sector_shift = 10;
-  EXPECT_THROW(BuildCompoundFile(spec), std::invalid_argument);
+  recipe.sector_shift = 10;
+  EXPECT_THROW(BuildCompoundFile(recipe), std::invalid_argument);
   EXPECT_THROW(BuildCompoundFile(Streams({std::string(32, 'x')})), std::invalid_argument);
 }
 
 TEST(ZipSample, StoredEntriesAreIndexedByTheCentralDirectoryAndEndRecord) {
-  ZipSpec spec;
-  spec.entries = {{"[Content_Types].xml", "<Types/>"}, {"word/document.xml", "<w:document/>"}};
-  spec.comment = "made by a test";
-  const ZipPackage zip = BuildZipPackage(spec);
+  ZipSpec recipe;
+  recipe.entries = {{"[Content_Types].xml", "<Types/>"}, {"word/document.xml", "<w:document/>"}};
+  recipe.comment = "made by a test";
+  const ZipPackage zip = BuildZipPackage(recipe);
   const auto& b = zip.bytes;
   std::vector<uint8_t> first_sector(b.begin(), b.end());
   first_sector.resize(512);
@@ -235,10 +235,10 @@ TEST(ZipSample, StoredEntriesAreIndexedByTheCentralDirectoryAndEndRecord) {
 }
 
 TEST(ZipSample, DataDescriptorsMoveSizesBehindTheData) {
-  ZipSpec spec;
-  spec.entries = {{"a.txt", "hello"}, {"b.txt", ""}};
-  spec.data_descriptors = true;
-  const ZipPackage zip = BuildZipPackage(spec);
+  ZipSpec recipe;
+  recipe.entries = {{"a.txt", "hello"}, {"b.txt", ""}};
+  recipe.data_descriptors = true;
+  const ZipPackage zip = BuildZipPackage(recipe);
   const auto& b = zip.bytes;
   EXPECT_EQ(Le(b, 6, 2) & 0x8, 0x8u);
   EXPECT_EQ(Le(b, 18), 0u);
@@ -248,8 +248,8 @@ TEST(ZipSample, DataDescriptorsMoveSizesBehindTheData) {
   EXPECT_EQ(zip.local_header_offsets[1], descriptor + 16);
   EXPECT_EQ(Le(b, zip.central_header_offsets[0] + 24), 5u);
 
-  spec.comment = std::string(70000, 'c');
-  EXPECT_THROW(BuildZipPackage(spec), std::invalid_argument);
+  recipe.comment = std::string(70000, 'c');
+  EXPECT_THROW(BuildZipPackage(recipe), std::invalid_argument);
 }
 
 }  // namespace

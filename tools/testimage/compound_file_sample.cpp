@@ -122,31 +122,31 @@ void CompoundFile::SetU32(size_t offset, uint32_t value) {
   PutU32(bytes, offset, value);
 }
 
-CompoundFile BuildCompoundFile(const CompoundFileSpec& spec) {
-  if (spec.sector_shift != 9 && spec.sector_shift != 12) {
+CompoundFile BuildCompoundFile(const CompoundFileSpec& recipe) {
+  if (recipe.sector_shift != 9 && recipe.sector_shift != 12) {
     throw std::invalid_argument("sector shift must be 9 or 12");
   }
-  for (const std::string& name : spec.stream_names) {
+  for (const std::string& name : recipe.stream_names) {
     if (name.size() > kMaxNameUnits) throw std::invalid_argument("entry name too long: " + name);
   }
   CompoundFile file;
-  file.sector_size = 1u << spec.sector_shift;
+  file.sector_size = 1u << recipe.sector_shift;
   const uint32_t sector_size = file.sector_size;
   const uint32_t entries_per_fat_sector = sector_size / 4;
   const uint32_t entries_per_difat_sector = entries_per_fat_sector - 1;
   const uint32_t entries_per_directory_sector = sector_size / CompoundFile::kDirectoryEntryBytes;
 
   // Sizes first: what each stream needs decides every count below.
-  const size_t stream_count = spec.stream_names.size();
-  const uint64_t default_size = uint64_t{spec.data_sectors} * sector_size;
+  const size_t stream_count = recipe.stream_names.size();
+  const uint64_t default_size = uint64_t{recipe.data_sectors} * sector_size;
   if (default_size > UINT32_MAX) throw std::invalid_argument("stream too large");
   uint64_t mini_sector_count = 0;
   uint64_t stream_sector_count = 0;
   for (size_t i = 0; i < stream_count; ++i) {
     CompoundFileStream stream;
-    stream.name = spec.stream_names[i];
-    stream.size =
-        i < spec.stream_sizes.size() ? spec.stream_sizes[i] : static_cast<uint32_t>(default_size);
+    stream.name = recipe.stream_names[i];
+    stream.size = i < recipe.stream_sizes.size() ? recipe.stream_sizes[i]
+                                                 : static_cast<uint32_t>(default_size);
     stream.in_mini_stream = stream.size > 0 && stream.size < kMiniStreamCutoff;
     if (stream.in_mini_stream) {
       mini_sector_count += CeilDiv(stream.size, kMiniSectorBytes);
@@ -155,7 +155,7 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& spec) {
     }
     file.streams.push_back(std::move(stream));
   }
-  if (mini_sector_count + stream_sector_count + spec.extra_free_fat_entries > kMaxSectors) {
+  if (mini_sector_count + stream_sector_count + recipe.extra_free_fat_entries > kMaxSectors) {
     throw std::invalid_argument("compound file too large");
   }
   const uint32_t mini_stream_bytes = static_cast<uint32_t>(mini_sector_count) * kMiniSectorBytes;
@@ -170,11 +170,11 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& spec) {
   uint32_t difat_count = 0;
   for (;;) {
     const uint64_t entries_needed =
-        fat_count + difat_count + other_sectors + spec.extra_free_fat_entries;
+        fat_count + difat_count + other_sectors + recipe.extra_free_fat_entries;
     const uint32_t fat_wanted =
         std::max<uint32_t>(1, CeilDiv(entries_needed, entries_per_fat_sector));
     const uint32_t listed_outside_header =
-        spec.use_difat
+        recipe.use_difat
             ? fat_wanted
             : fat_wanted - std::min<uint32_t>(fat_wanted, CompoundFile::kHeaderFatListEntries);
     const uint32_t difat_wanted = CeilDiv(listed_outside_header, entries_per_difat_sector);
@@ -207,11 +207,11 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& spec) {
   constexpr uint8_t kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   std::copy(std::begin(kSignature), std::end(kSignature), out.begin());
   PutU16(out, 24, 0x003E);  // minor version
-  PutU16(out, 26, spec.sector_shift == 9 ? 3 : 4);
+  PutU16(out, 26, recipe.sector_shift == 9 ? 3 : 4);
   PutU16(out, 28, 0xFFFE);  // byte order mark
-  PutU16(out, 30, spec.sector_shift);
+  PutU16(out, 30, recipe.sector_shift);
   PutU16(out, 32, 6);  // mini sector shift
-  PutU32(out, 40, spec.sector_shift == 9 ? 0 : directory_count);
+  PutU32(out, 40, recipe.sector_shift == 9 ? 0 : directory_count);
   PutU32(out, CompoundFile::kFatSectorCountOffset, fat_count);
   PutU32(out, CompoundFile::kFirstDirectorySectorOffset, FirstOf(file.directory_sectors));
   PutU32(out, 56, kMiniStreamCutoff);
@@ -220,7 +220,7 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& spec) {
   PutU32(out, CompoundFile::kFirstDifatSectorOffset, FirstOf(file.difat_sectors));
   PutU32(out, CompoundFile::kDifatSectorCountOffset, difat_count);
   const size_t in_header =
-      spec.use_difat ? 0 : std::min<size_t>(fat_count, CompoundFile::kHeaderFatListEntries);
+      recipe.use_difat ? 0 : std::min<size_t>(fat_count, CompoundFile::kHeaderFatListEntries);
   for (size_t i = 0; i < CompoundFile::kHeaderFatListEntries; ++i) {
     PutU32(out, CompoundFile::kHeaderFatListOffset + 4 * i,
            i < in_header ? file.fat_sectors[i] : kFreeSector);
@@ -304,8 +304,8 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& spec) {
   return file;
 }
 
-std::vector<uint8_t> MakeCompoundFile(const CompoundFileSpec& spec) {
-  return BuildCompoundFile(spec).bytes;
+std::vector<uint8_t> MakeCompoundFile(const CompoundFileSpec& recipe) {
+  return BuildCompoundFile(recipe).bytes;
 }
 
 }  // namespace officecarve::testimage

@@ -71,8 +71,8 @@ struct CompoundFile {
 
 // Throws std::invalid_argument for an unsupported sector shift or a name
 // longer than 31 characters.
-CompoundFile BuildCompoundFile(const CompoundFileSpec& spec);
-std::vector<uint8_t> MakeCompoundFile(const CompoundFileSpec& spec);
+CompoundFile BuildCompoundFile(const CompoundFileSpec& recipe);
+std::vector<uint8_t> MakeCompoundFile(const CompoundFileSpec& recipe);
 
 struct ZipSpec {
   std::vector<std::pair<std::string, std::string>> entries;  // name, content
@@ -93,7 +93,7 @@ struct ZipPackage {
 // the central directory and the end record with the comment. Throws
 // std::invalid_argument for more than 65,535 entries or a name or comment
 // longer than 65,535 bytes.
-ZipPackage BuildZipPackage(const ZipSpec& spec);
-std::vector<uint8_t> MakeZipPackage(const ZipSpec& spec);
+ZipPackage BuildZipPackage(const ZipSpec& recipe);
+std::vector<uint8_t> MakeZipPackage(const ZipSpec& recipe);
 
 }  // namespace officecarve::testimage

@@ -41,15 +41,15 @@ uint32_t CheckedU32(size_t value, const char* what) {
 
 }  // namespace
 
-ZipPackage BuildZipPackage(const ZipSpec& spec) {
-  const uint16_t entry_count = CheckedU16(spec.entries.size(), "too many ZIP entries");
-  const uint16_t comment_length = CheckedU16(spec.comment.size(), "ZIP comment too long");
-  const uint16_t flags = spec.data_descriptors ? kFlagDataDescriptor : 0;
+ZipPackage BuildZipPackage(const ZipSpec& recipe) {
+  const uint16_t entry_count = CheckedU16(recipe.entries.size(), "too many ZIP entries");
+  const uint16_t comment_length = CheckedU16(recipe.comment.size(), "ZIP comment too long");
+  const uint16_t flags = recipe.data_descriptors ? kFlagDataDescriptor : 0;
   ZipPackage zip;
   std::vector<uint8_t>& out = zip.bytes;
   std::vector<uint32_t> crcs;
 
-  for (const auto& [name, content] : spec.entries) {
+  for (const auto& [name, content] : recipe.entries) {
     const uint16_t name_length = CheckedU16(name.size(), "ZIP entry name too long");
     const uint32_t size = CheckedU32(content.size(), "ZIP entry too large");
     const uint32_t crc = static_cast<uint32_t>(
@@ -63,7 +63,7 @@ ZipPackage BuildZipPackage(const ZipSpec& spec) {
     PutU16(out, at + 8, 0);  // stored
     PutU16(out, at + 10, kDosTime);
     PutU16(out, at + 12, kDosDate);
-    if (!spec.data_descriptors) {
+    if (!recipe.data_descriptors) {
       PutU32(out, at + 14, crc);
       PutU32(out, at + 18, size);
       PutU32(out, at + 22, size);
@@ -71,7 +71,7 @@ ZipPackage BuildZipPackage(const ZipSpec& spec) {
     PutU16(out, at + 26, name_length);
     AppendText(out, name);
     AppendText(out, content);
-    if (spec.data_descriptors) {
+    if (recipe.data_descriptors) {
       const size_t descriptor = Append(out, 16);
       PutU32(out, descriptor, kDataDescriptorSignature);
       PutU32(out, descriptor + 4, crc);
@@ -81,8 +81,8 @@ ZipPackage BuildZipPackage(const ZipSpec& spec) {
   }
 
   zip.central_directory_offset = out.size();
-  for (size_t i = 0; i < spec.entries.size(); ++i) {
-    const auto& [name, content] = spec.entries[i];
+  for (size_t i = 0; i < recipe.entries.size(); ++i) {
+    const auto& [name, content] = recipe.entries[i];
     const size_t at = Append(out, 46);
     zip.central_header_offsets.push_back(at);
     PutU32(out, at, kCentralHeaderSignature);
@@ -109,10 +109,10 @@ ZipPackage BuildZipPackage(const ZipSpec& spec) {
                     "ZIP central directory too large"));
   PutU32(out, at + 16, CheckedU32(zip.central_directory_offset, "ZIP too large"));
   PutU16(out, at + 20, comment_length);
-  AppendText(out, spec.comment);
+  AppendText(out, recipe.comment);
   return zip;
 }
 
-std::vector<uint8_t> MakeZipPackage(const ZipSpec& spec) { return BuildZipPackage(spec).bytes; }
+std::vector<uint8_t> MakeZipPackage(const ZipSpec& recipe) { return BuildZipPackage(recipe).bytes; }
 
 }  // namespace officecarve::testimage

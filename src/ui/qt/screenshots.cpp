@@ -41,10 +41,10 @@ class DemoDialogs : public gui::DialogProvider {
 };
 
 std::vector<uint8_t> Document(const char* stream, uint32_t data_sectors) {
-  testimage::CompoundFileSpec spec;
-  spec.stream_names = {stream};
-  spec.data_sectors = data_sectors;
-  return testimage::MakeCompoundFile(spec);
+  testimage::CompoundFileSpec recipe;
+  recipe.stream_names = {stream};
+  recipe.data_sectors = data_sectors;
+  return testimage::MakeCompoundFile(recipe);
 }
 
 // A small FAT32 volume holding a few documents among unrelated data.

@@ -153,10 +153,10 @@ TEST_P(CompoundFileCarver, NamesTheFamilyFromTheDirectoryEntries) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.names.front() + (c.names.size() > 1 ? ", " + c.names[1] : ""));
-    CompoundFileSpec spec;
-    spec.stream_names = c.names;
+    CompoundFileSpec recipe;
+    recipe.stream_names = c.names;
     testing::TempDir folder;
-    const std::vector<uint8_t> document = MakeCompoundFile(spec);
+    const std::vector<uint8_t> document = MakeCompoundFile(recipe);
     Open(ImageWith(document, Shift(), Shift() + UnitsFor(document.size(), 512) + 9));
 
     CarveCompoundFile(*env_, folder.Path().string() + "/", Shift() * 512);
@@ -174,9 +174,9 @@ TEST_P(CompoundFileCarver, NamesTheFamilyFromTheDirectoryEntries) {
 }
 
 TEST_P(CompoundFileCarver, StopsReadingNamesAtAnUnusedDirectoryEntry) {
-  CompoundFileSpec spec;
-  spec.stream_names = {"Data", "WordDocument"};
-  CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe;
+  recipe.stream_names = {"Data", "WordDocument"};
+  CompoundFile file = BuildCompoundFile(recipe);
   // Entry 1 ("Data") loses its name: "WordDocument" after it is not seen.
   file.bytes[file.DirectoryEntryOffset(1) + 64] = 0;
   file.bytes[file.DirectoryEntryOffset(1) + 65] = 0;
@@ -188,10 +188,10 @@ TEST_P(CompoundFileCarver, StopsReadingNamesAtAnUnusedDirectoryEntry) {
 }
 
 TEST_P(CompoundFileCarver, EndsTheDocumentAtItsLastAllocatedSector) {
-  CompoundFileSpec spec;
-  spec.stream_names = {"WordDocument"};
-  spec.extra_free_fat_entries = 300;  // free entries after the last used sector
-  const CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe;
+  recipe.stream_names = {"WordDocument"};
+  recipe.extra_free_fat_entries = 300;  // free entries after the last used sector
+  const CompoundFile file = BuildCompoundFile(recipe);
   ASSERT_EQ(file.bytes.size(), (file.last_used_sector + 2) * 512u);
 
   CarveAlone(file.bytes);
@@ -201,11 +201,11 @@ TEST_P(CompoundFileCarver, EndsTheDocumentAtItsLastAllocatedSector) {
 }
 
 TEST_P(CompoundFileCarver, RefusesDocumentsWith4096ByteSectors) {
-  CompoundFileSpec spec;
-  spec.stream_names = {"WordDocument"};
-  spec.sector_shift = 12;
+  CompoundFileSpec recipe;
+  recipe.stream_names = {"WordDocument"};
+  recipe.sector_shift = 12;
 
-  CarveAlone(MakeCompoundFile(spec));
+  CarveAlone(MakeCompoundFile(recipe));
 
   ExpectNoTrace();
 }
@@ -213,12 +213,12 @@ TEST_P(CompoundFileCarver, RefusesDocumentsWith4096ByteSectors) {
 // Five FAT sectors: the document ends in the third, the last two are all
 // free, so those two may come in either order but none may be left out.
 CompoundFile FiveFatSectors(bool use_difat) {
-  CompoundFileSpec spec;
-  spec.stream_names = {"WordDocument"};
-  spec.data_sectors = 300;
-  spec.extra_free_fat_entries = 300;
-  spec.use_difat = use_difat;
-  CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe;
+  recipe.stream_names = {"WordDocument"};
+  recipe.data_sectors = 300;
+  recipe.extra_free_fat_entries = 300;
+  recipe.use_difat = use_difat;
+  CompoundFile file = BuildCompoundFile(recipe);
   if (file.fat_sectors != std::vector<uint32_t>{0, 1, 2, 3, 4} || file.last_used_sector < 256 ||
       file.last_used_sector >= 384) {
     ADD_FAILURE() << "unexpected sample layout";
@@ -282,13 +282,13 @@ TEST_P(CompoundFileCarver, RefusesAnEndOfChainMarkAmongTheDifatEntries) {
 // A directory of `sectors` sectors: the root entry, then streams up to the
 // last entry, which is the word-processing stream.
 std::vector<uint8_t> DocumentWithDirectorySectors(uint32_t sectors) {
-  CompoundFileSpec spec;
+  CompoundFileSpec recipe;
   for (uint32_t i = 1; i < sectors * 4 - 1; ++i) {
-    spec.stream_names.push_back("Stream" + std::to_string(i));
-    spec.stream_sizes.push_back(0);
+    recipe.stream_names.push_back("Stream" + std::to_string(i));
+    recipe.stream_sizes.push_back(0);
   }
-  spec.stream_names.push_back("WordDocument");
-  CompoundFile file = BuildCompoundFile(spec);
+  recipe.stream_names.push_back("WordDocument");
+  CompoundFile file = BuildCompoundFile(recipe);
   if (file.directory_sectors.size() != sectors) ADD_FAILURE() << "unexpected sample layout";
   return file.bytes;
 }
@@ -309,9 +309,9 @@ TEST_P(CompoundFileCarver, RefusesADirectoryOfTwentyOneSectors) {
 }
 
 TEST_P(CompoundFileCarver, RefusesADirectoryChainThatLoops) {
-  CompoundFileSpec spec;
-  spec.stream_names = {"WordDocument"};
-  CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe;
+  recipe.stream_names = {"WordDocument"};
+  CompoundFile file = BuildCompoundFile(recipe);
   const uint32_t directory = file.directory_sectors.front();
   file.SetU32(file.FatEntryOffset(directory), directory);
 
@@ -321,9 +321,9 @@ TEST_P(CompoundFileCarver, RefusesADirectoryChainThatLoops) {
 }
 
 TEST_P(CompoundFileCarver, RefusesADirectoryBeyondTheDocumentsEnd) {
-  CompoundFileSpec spec;
-  spec.stream_names = {"WordDocument"};
-  CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe;
+  recipe.stream_names = {"WordDocument"};
+  CompoundFile file = BuildCompoundFile(recipe);
   file.SetU32(CompoundFile::kFirstDirectorySectorOffset, file.last_used_sector + 1);
 
   CarveAlone(file.bytes);
@@ -381,9 +381,9 @@ TEST_F(CompoundFileLengthLimit, Accepts200MiBAndRefusesOneSectorMore) {
   constexpr uint32_t kLastSectorWithin = kLimit / 512 - 2;
   // No named streams: an accepted document keeps its units but writes no
   // 200 MiB file. The table is large enough to reach past the limit.
-  CompoundFileSpec spec;
-  spec.extra_free_fat_entries = kLastSectorWithin + 2;
-  CompoundFile file = BuildCompoundFile(spec);
+  CompoundFileSpec recipe;
+  recipe.extra_free_fat_entries = kLastSectorWithin + 2;
+  CompoundFile file = BuildCompoundFile(recipe);
   auto image = std::make_shared<std::vector<uint8_t>>(kLimit + 8 * 512, 0);
   std::copy(file.bytes.begin(), file.bytes.end(), image->begin());
   const auto mark_end = [&](uint32_t sector, uint32_t value) {

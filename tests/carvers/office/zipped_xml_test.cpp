@@ -128,17 +128,17 @@ class ZippedXmlCarver : public testing::OfficeCarverHarness,
 
 // A small word-processing package as the usual producers lay it out.
 ZipSpec WordPackage() {
-  ZipSpec spec;
-  spec.entries = {{"[Content_Types].xml", "<Types/>"},
-                  {"_rels/.rels", "<Relationships/>"},
-                  {"word/document.xml", "<w:document/>"}};
-  return spec;
+  ZipSpec recipe;
+  recipe.entries = {{"[Content_Types].xml", "<Types/>"},
+                    {"_rels/.rels", "<Relationships/>"},
+                    {"word/document.xml", "<w:document/>"}};
+  return recipe;
 }
 
 TEST_P(ZippedXmlCarver, SavesTheArchiveCommentAndNothingAfterIt) {
-  ZipSpec spec = WordPackage();
-  spec.comment = "minutes of the spring meeting";
-  const std::vector<uint8_t> package = MakeZipPackage(spec);
+  ZipSpec recipe = WordPackage();
+  recipe.comment = "minutes of the spring meeting";
+  const std::vector<uint8_t> package = MakeZipPackage(recipe);
   ASSERT_NE(package.size() % 512, 0u);  // noise follows in the last unit
 
   CarveAlone(package);
@@ -159,10 +159,10 @@ TEST_P(ZippedXmlCarver, TakesTheFamilyFromTheFirstKnownPrefixIgnoringCase) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.names.front());
-    ZipSpec spec;
-    spec.entries.emplace_back("[Content_Types].xml", "<Types/>");
-    for (const std::string& name : c.names) spec.entries.emplace_back(name, "<x/>");
-    const std::vector<uint8_t> package = MakeZipPackage(spec);
+    ZipSpec recipe;
+    recipe.entries.emplace_back("[Content_Types].xml", "<Types/>");
+    for (const std::string& name : c.names) recipe.entries.emplace_back(name, "<x/>");
+    const std::vector<uint8_t> package = MakeZipPackage(recipe);
     testing::TempDir folder;
     Open(ImageWith(package, Shift(), Shift() + UnitsFor(package.size(), 512) + 9));
 
@@ -181,10 +181,10 @@ TEST_P(ZippedXmlCarver, TakesTheFamilyFromTheFirstKnownPrefixIgnoringCase) {
 }
 
 TEST_P(ZippedXmlCarver, DoesNotRecoverAPackageWithDataDescriptors) {
-  ZipSpec spec = WordPackage();
-  spec.data_descriptors = true;
+  ZipSpec recipe = WordPackage();
+  recipe.data_descriptors = true;
 
-  CarveAlone(MakeZipPackage(spec));
+  CarveAlone(MakeZipPackage(recipe));
 
   ExpectNoTrace();
 }
