@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 
 #include "ui/qt/elided_label.h"
+#include "ui/qt/numbered_labels.h"
 #include "ui/qt/qt_text.h"
 
 namespace officecarve::gui {
@@ -42,18 +43,7 @@ TForm3::TForm3(ScanState& state, const UiTextTable& texts)
 }
 
 QLabel* TForm3::Label(int number) const {
-  switch (number) {
-    case 1:
-      return Label1;
-    case 2:
-      return Label2;
-    case 3:
-      return Label3;
-    case 4:
-      return Label4;
-    default:
-      return nullptr;
-  }
+  return NumberedLabel(number, {Label1, Label2, Label3, Label4});
 }
 
 void TForm3::closeEvent(QCloseEvent* event) {

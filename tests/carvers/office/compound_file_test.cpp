@@ -19,6 +19,7 @@ using testimage::CompoundFile;
 using testimage::CompoundFileSpec;
 using testimage::ImageBuilder;
 using testimage::MakeCompoundFile;
+using testing::ImageFragmentedAroundDirectories;
 using testing::ImageWith;
 using testing::kShifts;
 using testing::NameAt;
@@ -44,24 +45,14 @@ constexpr Sample kSamples[] = {
     {"protected.docx", ".ENC.XLSX"}, {"protected.xlsx", ".ENC.XLSX"},
 };
 
-class CompoundFileSamples : public testing::OfficeCarverHarness,
-                            public ::testing::WithParamInterface<std::tuple<Sample, int64_t>> {
- protected:
-  const Sample& TheSample() const { return std::get<0>(GetParam()); }
-  int64_t Shift() const { return std::get<1>(GetParam()); }
-};
+using CompoundFileSamples = testing::SampleCases<Sample>;
 
 TEST_P(CompoundFileSamples, ComeBackByteForByteUnderTheirStartSectorName) {
   const std::vector<uint8_t> document = SampleDocument(TheSample().file);
   const int64_t units = UnitsFor(document.size(), 512);
   Open(ImageWith(document, Shift(), Shift() + units + 9));
 
-  const ScanReport report = ScanAll();
-
-  const std::string name = NameAt(Shift(), TheSample().extension);
-  EXPECT_EQ(report.recovered_count, 1);
-  ASSERT_EQ(Written(), std::vector<std::string>{name});
-  EXPECT_EQ(WrittenBytes(name), document);
+  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), TheSample().extension), document);
 }
 
 TEST_P(CompoundFileSamples, StepOverDirectorySectorsLyingInsideThem) {
@@ -70,22 +61,9 @@ TEST_P(CompoundFileSamples, StepOverDirectorySectorsLyingInsideThem) {
   const int64_t start = Shift();
   const std::vector<std::pair<int64_t, int64_t>> gaps = {
       {start + 3, start + 3}, {start + units / 2, start + units / 2 + 2}};
-  ImageBuilder image(static_cast<uint64_t>(start + units + 4 + 9));
-  image.FillNoise(0, static_cast<int64_t>(image.SectorCount()) - 1, 5);
-  image.PlaceFragmented(start, document, gaps);
-  for (const auto& [first, last] : gaps) {
-    for (int64_t sector = first; sector <= last; ++sector) {
-      image.PlaceFatDirectory(sector, std::vector<std::string>{"README  TXT"});
-    }
-  }
-  Open(image);
+  Open(ImageFragmentedAroundDirectories(document, start, gaps));
 
-  const ScanReport report = ScanAll();
-
-  const std::string name = NameAt(Shift(), TheSample().extension);
-  EXPECT_EQ(report.recovered_count, 1);
-  ASSERT_EQ(Written(), std::vector<std::string>{name});
-  EXPECT_EQ(WrittenBytes(name), document);
+  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), TheSample().extension), document);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealDocuments, CompoundFileSamples,

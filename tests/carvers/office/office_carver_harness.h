@@ -46,6 +46,26 @@ inline testimage::ImageBuilder ImageWith(const std::vector<uint8_t>& document, i
   return image;
 }
 
+// An image of noise with `document` laid from `start` in fragments around the
+// given unit ranges, which hold FAT directory sectors: the scan claims them
+// first, so the carver must step over them.
+inline testimage::ImageBuilder ImageFragmentedAroundDirectories(
+    const std::vector<uint8_t>& document, int64_t start,
+    const std::vector<std::pair<int64_t, int64_t>>& gaps) {
+  int64_t gap_units = 0;
+  for (const auto& [first, last] : gaps) gap_units += last - first + 1;
+  testimage::ImageBuilder image(
+      static_cast<uint64_t>(start + UnitsFor(document.size(), 512) + gap_units + 9));
+  image.FillNoise(0, static_cast<int64_t>(image.SectorCount()) - 1, 5);
+  image.PlaceFragmented(start, document, gaps);
+  for (const auto& [first, last] : gaps) {
+    for (int64_t sector = first; sector <= last; ++sector) {
+      image.PlaceFatDirectory(sector, std::vector<std::string>{"README  TXT"});
+    }
+  }
+  return image;
+}
+
 // A recording front end that also lets a test act while a message box is up,
 // as a user who frees the destination before pressing Retry.
 class MessageHookFrontend : public RecordingFrontend {
@@ -127,6 +147,14 @@ class OfficeCarverHarness : public ::testing::Test {
     EXPECT_TRUE(frontend_.messages.empty());
   }
 
+  // The scan wrote exactly this one document, byte for byte.
+  void ExpectOnlyRecovered(const ScanReport& report, const std::string& name,
+                           const std::vector<uint8_t>& document) const {
+    EXPECT_EQ(report.recovered_count, 1);
+    ASSERT_EQ(Written(), std::vector<std::string>{name});
+    EXPECT_EQ(WrittenBytes(name), document);
+  }
+
   // A whole scan of the opened image, every family on.
   ScanReport ScanAll() {
     ScanRequest request;
@@ -146,6 +174,15 @@ class OfficeCarverHarness : public ::testing::Test {
   std::unique_ptr<CarverEnv> env_;
   // Units of the open image that cannot be read.
   std::shared_ptr<std::set<int64_t>> unreadable_;
+};
+
+// Real sample documents, each laid at both placements below.
+template <typename Sample>
+class SampleCases : public OfficeCarverHarness,
+                    public ::testing::WithParamInterface<std::tuple<Sample, int64_t>> {
+ protected:
+  const Sample& TheSample() const { return std::get<0>(this->GetParam()); }
+  int64_t Shift() const { return std::get<1>(this->GetParam()); }
 };
 
 // The two placements every carver case runs at: the very start of the image,

@@ -20,6 +20,7 @@ using testimage::ImageBuilder;
 using testimage::MakeZipPackage;
 using testimage::ZipPackage;
 using testimage::ZipSpec;
+using testing::ImageFragmentedAroundDirectories;
 using testing::ImageWith;
 using testing::kShifts;
 using testing::NameAt;
@@ -40,12 +41,7 @@ constexpr Sample kSamples[] = {
     {"briefing.pptx", ".PPTX", kFamilyPpt},
 };
 
-class ZippedXmlSamples : public testing::OfficeCarverHarness,
-                         public ::testing::WithParamInterface<std::tuple<Sample, int64_t>> {
- protected:
-  const Sample& TheSample() const { return std::get<0>(GetParam()); }
-  int64_t Shift() const { return std::get<1>(GetParam()); }
-};
+using ZippedXmlSamples = testing::SampleCases<Sample>;
 
 // minutes.docx lists the relationship and document-properties parts before
 // its first word/ entry, so it also shows that the family is not taken from
@@ -55,12 +51,7 @@ TEST_P(ZippedXmlSamples, ComeBackByteForByteUnderTheirStartSectorName) {
   const int64_t units = UnitsFor(document.size(), 512);
   Open(ImageWith(document, Shift(), Shift() + units + 9));
 
-  const ScanReport report = ScanAll();
-
-  const std::string name = NameAt(Shift(), TheSample().extension);
-  EXPECT_EQ(report.recovered_count, 1);
-  ASSERT_EQ(Written(), std::vector<std::string>{name});
-  EXPECT_EQ(WrittenBytes(name), document);
+  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), TheSample().extension), document);
 }
 
 TEST_P(ZippedXmlSamples, StepOverDirectorySectorsLyingInsideThem) {
@@ -69,22 +60,9 @@ TEST_P(ZippedXmlSamples, StepOverDirectorySectorsLyingInsideThem) {
   const int64_t start = Shift();
   const std::vector<std::pair<int64_t, int64_t>> gaps = {
       {start + 2, start + 2}, {start + units / 2, start + units / 2 + 2}};
-  ImageBuilder image(static_cast<uint64_t>(start + units + 4 + 9));
-  image.FillNoise(0, static_cast<int64_t>(image.SectorCount()) - 1, 5);
-  image.PlaceFragmented(start, document, gaps);
-  for (const auto& [first, last] : gaps) {
-    for (int64_t sector = first; sector <= last; ++sector) {
-      image.PlaceFatDirectory(sector, std::vector<std::string>{"NOTES   TXT"});
-    }
-  }
-  Open(image);
+  Open(ImageFragmentedAroundDirectories(document, start, gaps));
 
-  const ScanReport report = ScanAll();
-
-  const std::string name = NameAt(Shift(), TheSample().extension);
-  EXPECT_EQ(report.recovered_count, 1);
-  ASSERT_EQ(Written(), std::vector<std::string>{name});
-  EXPECT_EQ(WrittenBytes(name), document);
+  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), TheSample().extension), document);
 }
 
 TEST_P(ZippedXmlSamples, KeepTheirUnitsWhenTheirFamilyIsSwitchedOff) {
