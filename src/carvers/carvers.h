@@ -8,8 +8,33 @@ namespace officecarve {
 struct CarverEnv;
 
 // Each carver bounds the file that starts at byte `offset`, claims its units
-// and, for the two document carvers, writes it into `folder`.
+// and, for the two document carvers, writes it into `folder`. The others only
+// claim, so the document carvers step over their sectors.
+
+// carvers/office/
 void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset);
+
+// carvers/archive/
+void CarvePdf(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveRar(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveCabinet(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveSevenZip(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveAsfObjects(CarverEnv& env, std::string_view folder, int64_t offset);
+
+// carvers/media/
+void CarveJpeg(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarvePng(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveBitmap(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveRiff(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveRiffDrawing(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveAsfDeclared(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveRaf(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveTiff(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveIsoMedia(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveMpegProgramStream(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveTransportStream(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveX3f(CarverEnv& env, std::string_view folder, int64_t offset);
 
 }  // namespace officecarve

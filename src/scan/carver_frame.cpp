@@ -31,21 +31,32 @@ void CarverCall::ClaimUnit(int64_t unit) {
   env_.map.Claim(unit);
 }
 
+int64_t CarverCall::NextUnclaimedUnit() {
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  int64_t unit = read_position_ / unit_bytes;
+  while (unit <= env_.range_last && env_.map.IsClaimed(unit)) {
+    read_position_ += unit_bytes;
+    unit = read_position_ / unit_bytes;
+  }
+  return unit > env_.range_last ? -1 : unit;
+}
+
 bool CarverCall::ReadUntil(uint64_t bytes) {
+  last_stop_ = Stop::kNone;
   if (!started_ || ended_) return false;
   const int64_t unit_bytes = env_.bytes_per_sector;
   while (held_ < bytes) {
-    int64_t unit = read_position_ / unit_bytes;
-    while (unit <= env_.range_last && env_.map.IsClaimed(unit)) {
-      read_position_ += unit_bytes;
-      unit = read_position_ / unit_bytes;
+    const int64_t unit = NextUnclaimedUnit();
+    if (unit < 0) {
+      last_stop_ = Stop::kRangeEnd;
+      return false;
     }
-    if (unit > env_.range_last) return false;
     // Claimed before the read, so a failed read still leaves it on the list.
     ClaimUnit(unit);
     if (buffer_.size() < held_ + unit_bytes) buffer_.resize(held_ + kGrowthBytes);
     if (env_.source.ReadAt(buffer_.data() + held_, static_cast<uint32_t>(unit_bytes),
                            read_position_) != 0) {
+      last_stop_ = Stop::kShortRead;
       return false;
     }
     read_position_ += unit_bytes;
@@ -56,16 +67,15 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
 }
 
 bool CarverCall::SkipClaim() {
+  last_stop_ = Stop::kNone;
   if (!started_ || ended_) return false;
-  const int64_t unit_bytes = env_.bytes_per_sector;
-  int64_t unit = read_position_ / unit_bytes;
-  while (unit <= env_.range_last && env_.map.IsClaimed(unit)) {
-    read_position_ += unit_bytes;
-    unit = read_position_ / unit_bytes;
+  const int64_t unit = NextUnclaimedUnit();
+  if (unit < 0) {
+    last_stop_ = Stop::kRangeEnd;
+    return false;
   }
-  if (unit > env_.range_last) return false;
   ClaimUnit(unit);
-  read_position_ += unit_bytes;
+  read_position_ += env_.bytes_per_sector;
   return true;
 }
 
@@ -94,6 +104,12 @@ void CarverCall::Compact(uint64_t& buffer_position) {
 
 void CarverCall::ShrinkHeld(uint64_t bytes) {
   if (bytes < held_) held_ = bytes;
+}
+
+void CarverCall::DropHeld(uint64_t from, uint64_t to) {
+  if (from >= to || to > held_) return;
+  std::memmove(buffer_.data() + from, buffer_.data() + to, static_cast<size_t>(held_ - to));
+  held_ -= to - from;
 }
 
 void CarverCall::ShowProgress() {

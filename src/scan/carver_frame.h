@@ -46,8 +46,12 @@ class CarverCall {
   // False when the header unit was already claimed or could not be read.
   bool Started() const { return started_; }
 
+  // Why the last ReadUntil or SkipClaim stopped short.
+  enum class Stop { kNone, kRangeEnd, kShortRead };
+
   // Makes the buffer hold at least `bytes` bytes of the file, reading further
-  // unclaimed units. False when the scan range ended or a read came back short.
+  // unclaimed units. False when the scan range ended or a read came back short
+  // (LastStop() tells which).
   bool ReadUntil(uint64_t bytes);
   // Claims the next unclaimed unit without reading it. False when none is left
   // in the scan range.
@@ -60,6 +64,13 @@ class CarverCall {
   void Compact(uint64_t& buffer_position);
   // Cuts the held bytes to `bytes` (never grows).
   void ShrinkHeld(uint64_t bytes);
+  // Removes the held bytes [from, to) and moves the rest down, for streams
+  // that keep their start but drop a stretch in the middle.
+  void DropHeld(uint64_t from, uint64_t to);
+  // Shows "sector: header, read position" on the recovery window and pumps
+  // messages, as ReadUntil does every 200 units.
+  void ShowProgress();
+  Stop LastStop() const { return last_stop_; }
 
   std::span<const uint8_t> Bytes() const { return {buffer_.data(), static_cast<size_t>(held_)}; }
   uint64_t Held() const { return held_; }
@@ -75,7 +86,8 @@ class CarverCall {
 
  private:
   void ClaimUnit(int64_t unit);
-  void ShowProgress();
+  // The next unclaimed unit at or after the read position, or -1 past the range.
+  int64_t NextUnclaimedUnit();
 
   CarverEnv& env_;
   int64_t header_offset_;
@@ -85,6 +97,7 @@ class CarverCall {
   std::vector<int64_t> claims_;
   bool started_ = false;
   bool ended_ = false;
+  Stop last_stop_ = Stop::kNone;
   std::string progress_text_;
 };
 

@@ -1,0 +1,192 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/scan_state.h"
+#include "carvers/carvers.h"
+#include "platform/temp_dir.h"
+#include "scan/carver_frame.h"
+#include "scan/claimed_sector_map.h"
+#include "scan/dispatch.h"
+#include "scan/scan_driver.h"
+#include "source/sector_source.h"
+#include "support/recording_frontend.h"
+#include "testimage/image_builder.h"
+#include "testimage/memory_handle.h"
+#include "text/ui_text_table.h"
+
+namespace officecarve::testing {
+
+// A sample document from tests/data.
+inline std::vector<uint8_t> SampleDocument(const std::string& name) {
+  return testimage::ReadFileBytes(std::string(OFFICECARVE_TEST_DATA) + "/" + name);
+}
+
+inline int64_t UnitsFor(size_t bytes, uint32_t unit_bytes) {
+  return static_cast<int64_t>((bytes + unit_bytes - 1) / unit_bytes);
+}
+
+// An image of `sector_count` units of noise with `document` laid contiguously
+// from `start`.
+inline testimage::ImageBuilder ImageWith(const std::vector<uint8_t>& document, int64_t start,
+                                         int64_t sector_count, uint32_t unit_bytes = 512) {
+  testimage::ImageBuilder image(static_cast<uint64_t>(sector_count), unit_bytes);
+  image.FillNoise(0, sector_count - 1, 11);
+  image.Place(start, document);
+  return image;
+}
+
+// An image of noise holding `document` from `start`, split around a foreign
+// file that lies whole after its first `first_units` units: the scan must
+// claim the foreign file exactly for the document to come back intact.
+struct InterleavedImage {
+  testimage::ImageBuilder image;
+  int64_t foreign_start;
+  int64_t foreign_units;
+};
+
+inline InterleavedImage DocumentAroundForeignFile(const std::vector<uint8_t>& document,
+                                                  const std::vector<uint8_t>& foreign,
+                                                  int64_t start, int64_t first_units,
+                                                  uint32_t unit_bytes = 512) {
+  const int64_t foreign_units = UnitsFor(foreign.size(), unit_bytes);
+  const int64_t foreign_start = start + first_units;
+  const int64_t sectors = start + UnitsFor(document.size(), unit_bytes) + foreign_units + 9;
+  testimage::ImageBuilder image(static_cast<uint64_t>(sectors), unit_bytes);
+  image.FillNoise(0, sectors - 1, 7);
+  const std::pair<int64_t, int64_t> gap{foreign_start, foreign_start + foreign_units - 1};
+  image.PlaceFragmented(start, document, std::span(&gap, 1));
+  image.Place(foreign_start, foreign);
+  return {std::move(image), foreign_start, foreign_units};
+}
+
+// A recording front end that also lets a test act while a message box is up,
+// as a user who frees the destination before pressing Retry.
+class MessageHookFrontend : public RecordingFrontend {
+ public:
+  using RecordingFrontend::RecordingFrontend;
+  MessageAnswer ShowMessage(const Message& message) override {
+    if (on_message) on_message(message);
+    return RecordingFrontend::ShowMessage(message);
+  }
+  std::function<void(const Message&)> on_message;
+};
+
+// Everything one carver call or one whole scan needs: a source over an
+// image in memory, an empty map, an output folder and a recording front end.
+class CarverHarness : public ::testing::Test {
+ protected:
+  void Open(const testimage::ImageBuilder& image) { Open(image.Share(), image.BytesPerSector()); }
+
+  void Open(std::shared_ptr<const std::vector<uint8_t>> bytes, uint32_t unit_bytes) {
+    const int64_t last = static_cast<int64_t>(bytes->size() / unit_bytes) - 1;
+    auto handle = std::make_unique<testimage::MemoryHandle>(std::move(bytes), unit_bytes);
+    unreadable_ = handle->unreadable();
+    ASSERT_TRUE(source_.OpenHandle(std::move(handle), SourceType::kImage, "img", "img").ok);
+    // An image has no device sector size; the tests choose the unit.
+    source_.MutableWorking().bytes_per_sector = unit_bytes;
+    source_.MutableWorking().last_sector = last;
+    map_ = std::make_unique<ClaimedSectorMap>(last);
+    env_ = std::make_unique<CarverEnv>(CarverEnv{source_, *map_, state_, frontend_, texts_});
+    env_->bytes_per_sector = unit_bytes;
+    SetRangeLast(last);
+  }
+
+  void SetRangeLast(int64_t last) {
+    source_.SetRange({0, last});
+    env_->range_last = last;
+  }
+
+  std::string Folder() const { return folder_.Path().string() + "/"; }
+
+  // Calls one carver for the candidate at `unit`, as the scan driver would.
+  void Carve(CarverFunction carver, int64_t unit) {
+    carver(*env_, Folder(), unit * env_->bytes_per_sector);
+  }
+
+  // Clusters of `sectors` units whose grid starts at `origin`, so a completed
+  // file also claims the rest of its last cluster.
+  void SetClusters(uint32_t sectors, int64_t origin = 0) {
+    env_->sectors_per_cluster = sectors;
+    state_.cluster_origin = origin;
+  }
+
+  std::vector<int64_t> ClaimedUnits() const {
+    std::vector<int64_t> claimed;
+    for (int64_t unit = 0; unit <= map_->LastSector(); ++unit) {
+      if (map_->IsClaimed(unit)) claimed.push_back(unit);
+    }
+    return claimed;
+  }
+
+  static std::vector<int64_t> UnitRange(int64_t first, int64_t count) {
+    std::vector<int64_t> units;
+    for (int64_t unit = first; unit < first + count; ++unit) units.push_back(unit);
+    return units;
+  }
+
+  // Names of everything in the output folder, sorted.
+  std::vector<std::string> Written() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::vector<uint8_t> WrittenBytes(const std::string& name) const {
+    return testimage::ReadFileBytes(folder_ / name);
+  }
+
+  // A failed carve leaves no trace: nothing written, nothing counted, every
+  // unit it claimed released again.
+  void ExpectNoTrace() const {
+    EXPECT_TRUE(Written().empty());
+    EXPECT_EQ(state_.recovered_count, 0);
+    EXPECT_TRUE(ClaimedUnits().empty());
+    EXPECT_TRUE(frontend_.messages.empty());
+  }
+
+  // The scan wrote exactly this one document, byte for byte.
+  void ExpectOnlyRecovered(const ScanReport& report, const std::string& name,
+                           const std::vector<uint8_t>& document) const {
+    EXPECT_EQ(report.recovered_count, 1);
+    ASSERT_EQ(Written(), std::vector<std::string>{name});
+    EXPECT_EQ(WrittenBytes(name), document);
+  }
+
+  // A whole scan of the opened image, every family on.
+  ScanReport ScanAll() {
+    ScanRequest request;
+    request.folder = folder_.Path().string();
+    request.first_text = "0";
+    request.last_text = std::to_string(source_.Working().last_sector);
+    ScanDriver driver(source_, frontend_, state_, texts_);
+    return driver.Start(request);
+  }
+
+  TempDir folder_;
+  SectorSource source_;
+  ScanState state_;
+  MessageHookFrontend frontend_{state_};
+  UiTextTable texts_{TextVariant::SimplifiedChinese};
+  std::unique_ptr<ClaimedSectorMap> map_;
+  std::unique_ptr<CarverEnv> env_;
+  // Units of the open image that cannot be read.
+  std::shared_ptr<std::set<int64_t>> unreadable_;
+};
+
+}  // namespace officecarve::testing
