@@ -14,6 +14,7 @@ struct CarverEnv;
 // carvers/office/
 void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveOpenDocument(CarverEnv& env, std::string_view folder, int64_t offset);
 
 // carvers/archive/
 void CarvePdf(CarverEnv& env, std::string_view folder, int64_t offset);

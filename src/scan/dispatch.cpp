@@ -46,6 +46,7 @@ constexpr std::array kTable = {
     DispatchRow{M2tsStart, kCarve, nullptr, false},
     DispatchRow{M2tsPacket, kNone, nullptr, false},
     DispatchRow{MpegTsPacket, kNone, nullptr, false},
+    DispatchRow{OpenDocument, kCarve, &CarveOpenDocument, true},
     DispatchRow{FatDirectory, kDirectoryClaim, nullptr, false},
 };
 

@@ -76,6 +76,8 @@ std::string_view FileKindName(FileKind kind) {
       return "m2ts-packet";
     case FileKind::MpegTsPacket:
       return "mpeg-ts-packet";
+    case FileKind::OpenDocument:
+      return "open-document";
     case FileKind::FatDirectory:
       return "fat-directory";
   }

@@ -44,6 +44,9 @@ enum class FileKind : uint8_t {
   M2tsStart = 33,
   M2tsPacket = 34,
   MpegTsPacket = 35,
+  // An OpenDocument text, spreadsheet or presentation (a ZIP whose first
+  // entry is its "mimetype").
+  OpenDocument = 36,
   FatDirectory = 100,
 };
 

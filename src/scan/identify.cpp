@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "scan/open_document_type.h"
+
 namespace officecarve {
 namespace {
 
@@ -164,6 +166,7 @@ bool IsMpegTs(Sector sector) {
 FileKind IdentifyZip(Sector sector) {
   if (BytesAre(sector, kZipFirstNameOffset, kZippedXmlFirstName)) return FileKind::ZippedXml;
   if (BytesAre(sector, kZipFirstNameOffset, kZippedCdrFirstName)) return FileKind::ZippedCdr;
+  if (OpenDocumentTypeOf(sector) != OpenDocumentType::kNone) return FileKind::OpenDocument;
   return FileKind::Zip;
 }
 

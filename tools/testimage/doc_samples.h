@@ -79,6 +79,8 @@ struct ZipSpec {
   std::string comment;
   // Sizes and CRC after each entry's data instead of in its local header.
   bool data_descriptors = false;
+  // Whether those descriptors begin with their optional signature.
+  bool descriptor_signatures = true;
 };
 
 struct ZipPackage {

@@ -72,11 +72,11 @@ ZipPackage BuildZipPackage(const ZipSpec& recipe) {
     AppendText(out, name);
     AppendText(out, content);
     if (recipe.data_descriptors) {
-      const size_t descriptor = Append(out, 16);
-      PutU32(out, descriptor, kDataDescriptorSignature);
-      PutU32(out, descriptor + 4, crc);
+      if (recipe.descriptor_signatures) PutU32(out, Append(out, 4), kDataDescriptorSignature);
+      const size_t descriptor = Append(out, 12);
+      PutU32(out, descriptor, crc);
+      PutU32(out, descriptor + 4, size);
       PutU32(out, descriptor + 8, size);
-      PutU32(out, descriptor + 12, size);
     }
   }
 

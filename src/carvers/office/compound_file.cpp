@@ -109,6 +109,7 @@ bool NameIs(std::span<const uint8_t> entry, size_t units, std::u16string_view na
 struct DirectoryFacts {
   bool has_encryption_info = false;
   bool has_version = false;
+  bool has_encrypted_package = false;
   Family family = Family::kNone;
 };
 
@@ -121,6 +122,7 @@ DirectoryFacts ScanNames(std::span<const uint8_t> directory) {
     const size_t units = (name_bytes - 2u) / 2u;
     if (NameIs(entry, units, u"EncryptionInfo")) facts.has_encryption_info = true;
     if (NameIs(entry, units, u"Version")) facts.has_version = true;
+    if (NameIs(entry, units, u"EncryptedPackage")) facts.has_encrypted_package = true;
     if (NameIs(entry, units, u"WordDocument")) facts.family = Family::kWord;
     if (NameIs(entry, units, u"Workbook")) facts.family = Family::kSpreadsheet;
     if (NameIs(entry, units, u"PowerPoint Document")) facts.family = Family::kPresentation;
@@ -134,7 +136,9 @@ struct Choice {
 };
 
 Choice ChooseExtension(const DirectoryFacts& facts, uint32_t family_mask) {
-  const bool encrypted = facts.has_encryption_info && facts.has_version;
+  // Some writers leave "Version" out; "EncryptedPackage" marks the same thing.
+  const bool encrypted =
+      facts.has_encryption_info && (facts.has_version || facts.has_encrypted_package);
   Family family = facts.family;
   if (encrypted && family == Family::kNone) family = Family::kSpreadsheet;
   switch (family) {

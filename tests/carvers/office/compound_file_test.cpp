@@ -123,7 +123,10 @@ TEST_P(CompoundFileCarver, NamesTheFamilyFromTheDirectoryEntries) {
       {{"EncryptionInfo", "EncryptedPackage", "Version"}, ".ENC.XLSX"},
       {{"PowerPoint Document", "EncryptionInfo", "Version"}, ".PPT"},
       {{"WordDocument", "EncryptionInfo"}, ".DOC"},
-      {{"EncryptionInfo", "EncryptedPackage"}, nullptr},
+      // Some writers leave "Version" out of an encrypted package.
+      {{"EncryptionInfo", "EncryptedPackage"}, ".ENC.XLSX"},
+      {{"WordDocument", "EncryptedPackage", "EncryptionInfo"}, ".ENC.DOCX"},
+      {{"EncryptedPackage"}, nullptr},
       {{"WordDocument", "Workbook"}, ".XLS"},
       {{"Workbook", "WordDocument"}, ".DOC"},
       {{"worddocument"}, nullptr},

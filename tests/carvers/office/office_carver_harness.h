@@ -35,6 +35,7 @@ class OfficeCarverHarness : public CarverHarness {
  protected:
   void CarveCompound(int64_t unit) { Carve(&CarveCompoundFile, unit); }
   void CarveZipped(int64_t unit) { Carve(&CarveZippedXml, unit); }
+  void CarveOpenDocumentAt(int64_t unit) { Carve(&CarveOpenDocument, unit); }
 };
 
 // Real sample documents, each laid at both placements below.

@@ -158,11 +158,52 @@ TEST_P(ZippedXmlCarver, TakesTheFamilyFromTheFirstKnownPrefixIgnoringCase) {
   }
 }
 
-TEST_P(ZippedXmlCarver, DoesNotRecoverAPackageWithDataDescriptors) {
-  ZipSpec recipe = WordPackage();
-  recipe.data_descriptors = true;
+TEST_P(ZippedXmlCarver, FollowsEntriesToTheirDataDescriptorsWithOrWithoutSignature) {
+  for (const bool signatures : {true, false}) {
+    SCOPED_TRACE(signatures);
+    ZipSpec recipe = WordPackage();
+    recipe.data_descriptors = true;
+    recipe.descriptor_signatures = signatures;
+    const std::vector<uint8_t> package = MakeZipPackage(recipe);
+    testing::TempDir folder;
+    Open(ImageWith(package, Shift(), Shift() + UnitsFor(package.size(), 512) + 9));
 
-  CarveAlone(MakeZipPackage(recipe));
+    CarveZippedXml(*env_, folder.Path().string() + "/", Shift() * 512);
+
+    EXPECT_EQ(testimage::ReadFileBytes(folder / NameAt(Shift(), ".DOCX")), package);
+    EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), UnitsFor(package.size(), 512)));
+  }
+}
+
+TEST_P(ZippedXmlCarver, IsNotFooledByDescriptorLookalikesInsideTheData) {
+  // Entry data that holds what looks like a descriptor followed by the next
+  // record's signature, with a size that does not match its distance.
+  std::string tricky = "<w:document>";
+  tricky += std::string("PK\x07\x08", 4) + std::string(4, 'c') +
+            std::string("\x05\x00\x00\x00", 4) + std::string(4, 's') + std::string("PK\x01\x02", 4);
+  tricky += std::string(12, 'x') + std::string("PK\x03\x04", 4) + "</w:document>";
+  ZipSpec recipe = WordPackage();
+  recipe.entries.back().second = tricky;
+  recipe.data_descriptors = true;
+  const std::vector<uint8_t> package = MakeZipPackage(recipe);
+
+  CarveAlone(package);
+
+  EXPECT_EQ(WrittenBytes(NameAt(Shift(), ".DOCX")), package);
+  EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), UnitsFor(package.size(), 512)));
+}
+
+TEST_P(ZippedXmlCarver, GivesUpAnEntryWhoseDescriptorIsNeverFound) {
+  ZipPackage zip = BuildZipPackage([] {
+    ZipSpec recipe = WordPackage();
+    recipe.data_descriptors = true;
+    return recipe;
+  }());
+  // The second entry's descriptor loses its size: nothing ends that entry.
+  const size_t descriptor = zip.local_header_offsets[2] - 8;
+  zip.bytes[descriptor] ^= 0x40;
+
+  CarveAlone(zip.bytes);
 
   ExpectNoTrace();
 }

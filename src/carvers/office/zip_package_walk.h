@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+
+namespace officecarve {
+
+class CarverCall;
+
+// Walks a ZIP package whose first local header starts the call's buffer,
+// record by record to the end of its end-of-central-directory record, keeping
+// every byte in the buffer. Entries written with a data descriptor are
+// followed to it. Each central directory name is passed to `on_central_name`.
+// Returns the package's length, or nothing when the records do not lead to an
+// end (unknown record, range end, short read, a package beyond the bounds).
+std::optional<uint64_t> WalkWholeZipPackage(
+    CarverCall& call, const std::function<void(std::span<const uint8_t>)>& on_central_name);
+
+}  // namespace officecarve
