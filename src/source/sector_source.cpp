@@ -108,6 +108,8 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
                     ? (range_.last + 1) * bytes_per_sector
                     : INT64_MAX;
   }
+  // Set when a fill placed before the request came back too short to reach it.
+  bool fill_from_request = false;
   while (true) {
     if (window_length_ > 0 && offset >= window_start_ &&
         offset < window_start_ + static_cast<int64_t>(window_length_)) {
@@ -127,8 +129,10 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
 
     // The window ends exactly at the end bound when the request is near it.
     int64_t start = offset;
-    if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
-    if (start < 0) start = 0;
+    if (!fill_from_request) {
+      if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
+      if (start < 0) start = 0;
+    }
     if (handle_->Seek(start, SeekOrigin::kBegin) != start) {
       window_length_ = 0;
       return static_cast<int32_t>(count);
@@ -148,6 +152,12 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     window_start_ = start;
     window_length_ = static_cast<uint32_t>(got);
     if (offset < window_start_ || offset >= window_start_ + static_cast<int64_t>(window_length_)) {
+      // A device that delivers less than asked (some do) ended before the
+      // request; read from the request itself rather than give the bytes up.
+      if (got > 0 && start < offset && !fill_from_request) {
+        fill_from_request = true;
+        continue;
+      }
       return static_cast<int32_t>(count);
     }
   }
@@ -169,8 +179,15 @@ bool SectorSource::ReadSectorDirect(int64_t sector, uint8_t* destination) {
   if (!handle_ || sector < 0 || sector > INT64_MAX / bytes_per_sector) return false;
   const int64_t offset = sector * bytes_per_sector;
   if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
-  return handle_->Read(std::span<uint8_t>(destination, static_cast<size_t>(bytes_per_sector))) ==
-         bytes_per_sector;
+  // A device may deliver a sector in pieces; only an error or the end stops it.
+  int64_t done = 0;
+  while (done < bytes_per_sector) {
+    const int64_t got = handle_->Read(
+        std::span<uint8_t>(destination + done, static_cast<size_t>(bytes_per_sector - done)));
+    if (got <= 0) return false;
+    done += got;
+  }
+  return true;
 }
 
 }  // namespace officecarve

@@ -1,8 +1,11 @@
 #include "platform/file_save.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,6 +44,28 @@ TEST(SaveFileReplacing, ReplacesALongerReadOnlyFileAndKeepsItsOtherPermissions) 
   struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(SaveFileReplacing, ReplacesASymbolicLinkAndLeavesItsTargetAlone) {
+  TempDir dir;
+  TempDir elsewhere;
+  const std::string target = elsewhere / "precious.txt";
+  WriteFile(target, "keep me");
+  const std::string path = dir / "FILE_AAAAAAAA.DOC";
+  for (const std::string& link_to : {target, std::string(elsewhere / "missing.txt")}) {
+    SCOPED_TRACE(link_to);
+    ASSERT_EQ(symlink(link_to.c_str(), path.c_str()), 0);
+
+    EXPECT_TRUE(SaveFileReplacing(path, Bytes("recovered")).ok);
+
+    struct stat info {};
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(ReadFile(path), "recovered");
+    EXPECT_EQ(ReadFile(target), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(elsewhere / "missing.txt"));
+    ASSERT_EQ(unlink(path.c_str()), 0);
+  }
 }
 
 TEST(SaveFileReplacing, AnEmptyBufferLeavesAnEmptyFile) {

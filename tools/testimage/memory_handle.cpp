@@ -20,11 +20,15 @@ void MemoryHandle::ActAsDevice(std::optional<int64_t> length, std::optional<uint
   sector_size_ = sector_size;
 }
 
+bool MemoryHandle::Vanished() const {
+  return vanish_after_reads_ && counters_->reads > *vanish_after_reads_;
+}
+
 int64_t MemoryHandle::Seek(int64_t offset, SeekOrigin origin) {
   ++counters_->seeks;
   const int64_t size = static_cast<int64_t>(bytes_->size());
   const int64_t target = origin == SeekOrigin::kBegin ? offset : size + offset;
-  if (fail_seeks_ || target < 0) {
+  if (fail_seeks_ || target < 0 || Vanished()) {
     last_error_ = EINVAL;
     return -1;
   }
@@ -34,9 +38,14 @@ int64_t MemoryHandle::Seek(int64_t offset, SeekOrigin origin) {
 
 int64_t MemoryHandle::Read(std::span<uint8_t> dest) {
   ++counters_->reads;
+  if (Vanished()) {
+    last_error_ = ENODEV;
+    return -1;
+  }
   const int64_t size = static_cast<int64_t>(bytes_->size());
   const int64_t available = std::max<int64_t>(0, size - position_);
-  const int64_t count = std::min<int64_t>(available, static_cast<int64_t>(dest.size()));
+  int64_t count = std::min<int64_t>(available, static_cast<int64_t>(dest.size()));
+  if (read_limit_) count = std::min<int64_t>(count, *read_limit_);
   if (count > 0) {
     const int64_t first = position_ / fault_sector_bytes_;
     const int64_t last = (position_ + count - 1) / fault_sector_bytes_;

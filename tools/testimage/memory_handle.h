@@ -30,6 +30,12 @@ class MemoryHandle : public RawHandle {
   // Pretend to be a block device of this length and logical sector size.
   void ActAsDevice(std::optional<int64_t> length, std::optional<uint32_t> sector_size);
   void FailSeeks(bool fail) { fail_seeks_ = fail; }
+  // Every read after the first `reads` fails as if the device had been
+  // unplugged; so does every seek.
+  void VanishAfterReads(uint64_t reads) { vanish_after_reads_ = reads; }
+  // Each read delivers at most this many bytes, as some devices and network
+  // files do.
+  void LimitReadBytes(uint32_t bytes) { read_limit_ = bytes; }
 
   // Shared so a test keeps watching after the source took ownership.
   std::shared_ptr<Counters> counters() const { return counters_; }
@@ -43,6 +49,8 @@ class MemoryHandle : public RawHandle {
   int LastError() const override { return last_error_; }
 
  private:
+  bool Vanished() const;
+
   std::shared_ptr<const std::vector<uint8_t>> bytes_;
   uint32_t fault_sector_bytes_;
   int64_t position_ = 0;
@@ -50,6 +58,8 @@ class MemoryHandle : public RawHandle {
   std::shared_ptr<Counters> counters_ = std::make_shared<Counters>();
   bool is_device_ = false;
   bool fail_seeks_ = false;
+  std::optional<uint64_t> vanish_after_reads_;
+  std::optional<uint32_t> read_limit_;
   std::optional<int64_t> device_length_;
   std::optional<uint32_t> sector_size_;
   int last_error_ = 0;

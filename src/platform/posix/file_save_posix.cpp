@@ -11,7 +11,12 @@ namespace officecarve {
 
 SaveResult SaveFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
   struct stat existing {};
-  if (stat(path.c_str(), &existing) == 0) {
+  if (lstat(path.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+    // A link of that name is replaced, never followed: its target may lie
+    // anywhere, even on the disk being recovered.
+    if (unlink(path.c_str()) != 0) return {false, errno};
+    errno = ENOENT;
+  } else if (lstat(path.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) return {false, EISDIR};
     // Devices and pipes are no place for a document (and a pipe would block the open).
     if (!S_ISREG(existing.st_mode)) return {false, EINVAL};
@@ -24,7 +29,9 @@ SaveResult SaveFileReplacing(const std::string& path, std::span<const uint8_t> b
     return {false, errno};
   }
 
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
+  // O_NOFOLLOW: a link put in its place since the check is refused too.
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0644);
   if (fd < 0) return {false, errno};
   struct stat opened {};
   if (fstat(fd, &opened) != 0) {
