@@ -1,5 +1,6 @@
 #include "scan/carver_frame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace officecarve {
@@ -24,6 +25,14 @@ CarverCall::CarverCall(CarverEnv& env, int64_t offset) : env_(env), header_offse
 
 CarverCall::~CarverCall() {
   if (!ended_) Fail();
+}
+
+void CarverCall::Grow() {
+  // Doubling while small, so the many candidates that turn out to be a few
+  // units long never pay for clearing a whole growth step.
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  const uint64_t doubled = std::max<uint64_t>(2 * buffer_.size(), 16 * unit_bytes);
+  buffer_.resize(static_cast<size_t>(std::min(doubled, held_ + kGrowthBytes)));
 }
 
 void CarverCall::ClaimUnit(int64_t unit) {
@@ -53,7 +62,7 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
     }
     // Claimed before the read, so a failed read still leaves it on the list.
     ClaimUnit(unit);
-    if (buffer_.size() < held_ + unit_bytes) buffer_.resize(held_ + kGrowthBytes);
+    if (buffer_.size() < held_ + unit_bytes) Grow();
     if (env_.source.ReadAt(buffer_.data() + held_, static_cast<uint32_t>(unit_bytes),
                            read_position_) != 0) {
       last_stop_ = Stop::kShortRead;

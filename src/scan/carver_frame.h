@@ -86,6 +86,7 @@ class CarverCall {
 
  private:
   void ClaimUnit(int64_t unit);
+  void Grow();
   // The next unclaimed unit at or after the read position, or -1 past the range.
   int64_t NextUnclaimedUnit();
 

@@ -10,9 +10,13 @@ namespace {
 // any time, even during static initialisation.
 thread_local uint64_t t_allocations = 0;
 thread_local int t_counting_scopes = 0;
+thread_local uint64_t t_largest = 0;
 
 void* Allocate(std::size_t size) {
-  if (t_counting_scopes > 0) ++t_allocations;
+  if (t_counting_scopes > 0) {
+    ++t_allocations;
+    if (size > t_largest) t_largest = size;
+  }
   if (size == 0) size = 1;
   while (true) {
     if (void* memory = std::malloc(size)) return memory;
@@ -24,11 +28,16 @@ void* Allocate(std::size_t size) {
 
 }  // namespace
 
-AllocationCounter::AllocationCounter() : start_(t_allocations) { ++t_counting_scopes; }
+AllocationCounter::AllocationCounter() : start_(t_allocations) {
+  ++t_counting_scopes;
+  t_largest = 0;
+}
 
 AllocationCounter::~AllocationCounter() { --t_counting_scopes; }
 
 uint64_t AllocationCounter::Count() const { return t_allocations - start_; }
+
+uint64_t AllocationCounter::LargestBytes() const { return t_largest; }
 
 }  // namespace officecarve::testing
 

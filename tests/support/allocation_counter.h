@@ -16,6 +16,8 @@ class AllocationCounter {
 
   // Allocations since this object was created.
   uint64_t Count() const;
+  // The largest single allocation since then (of the innermost counter).
+  uint64_t LargestBytes() const;
 
  private:
   uint64_t start_;
