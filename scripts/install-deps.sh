@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev fonts-noto-cjk
   dosfstools ntfs-3g exfatprogs
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev valgrind
 )
 
 missing=()
