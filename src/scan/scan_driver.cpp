@@ -174,7 +174,10 @@ void ScanDriver::Search(ScanReport& report) {
     if (kind != FileKind::None) {
       candidates_.Append(sector, kind);
       ++report.found_by_kind[static_cast<uint8_t>(kind)];
-      if (kind == FileKind::CompoundFile || kind == FileKind::ZippedXml) ++found;
+      if (kind == FileKind::CompoundFile || kind == FileKind::ZippedXml ||
+          kind == FileKind::OpenDocument) {
+        ++found;
+      }
       show = true;
     } else {
       show = ++misses == 0;

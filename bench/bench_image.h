@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace officecarve::bench {
+
+struct BenchImageFacts {
+  size_t files_placed = 0;
+  size_t largest_document = 0;
+};
+
+// Writes an image of `mebibytes` MiB chunk by chunk (so building it costs
+// little memory): noise, zeros and text as filler, with the embedded sample
+// files every few hundred KiB. With `fat32`, sector 0 is a FAT32 boot sector
+// of 4 KiB clusters and every file starts on a cluster.
+BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, bool fat32);
+
+}  // namespace officecarve::bench
