@@ -49,7 +49,8 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
   demo.image.WriteTo(image_path.string());
   std::cout << "Demo image: " << image_path.string() << " (" << demo.image.SectorCount()
             << " sectors, FAT32, 4 KiB clusters, " << demo.documents.size()
-            << " documents, most of them fragmented)\n";
+            << " documents, most of them fragmented around " << demo.foreign_files.size()
+            << " pictures, archives and media files)\n";
 
   Application app(VariantFromLocale());
   TerminalFrontend::Options terminal;
@@ -68,17 +69,19 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
   const ScanReport report = driver.Start(request);
   if (!report.started) return kExitFailed;
 
-  std::printf("\n%-16s %8s %8s %5s  %-22s %s\n", "sample", "bytes", "sector", "parts",
-              "recovered as", "check");
+  std::printf("\n%-16s %8s %8s %5s  %-22s %-9s %s\n", "sample", "bytes", "sector", "parts",
+              "recovered as", "check", "fragments lie around");
   int failures = 0;
   for (const demo::PlacedDocument& document : demo.documents) {
     const std::string name =
         RecoveredFileName(document.start_sector * 512, document.expected_extension);
     const std::string verdict = Verdict(document, (recovered / name).string());
     if (verdict != "identical") ++failures;
-    std::printf("%-16s %8zu %8lld %5d  %-22s %s\n", document.sample_name.c_str(),
+    std::string around;
+    for (const std::string& file : document.between) around += (around.empty() ? "" : ", ") + file;
+    std::printf("%-16s %8zu %8lld %5d  %-22s %-9s %s\n", document.sample_name.c_str(),
                 document.bytes.size(), static_cast<long long>(document.start_sector),
-                document.fragments, name.c_str(), verdict.c_str());
+                document.fragments, name.c_str(), verdict.c_str(), around.c_str());
   }
   std::printf("\n%zu of %zu documents recovered byte for byte into %s\n",
               demo.documents.size() - failures, demo.documents.size(), recovered.c_str());

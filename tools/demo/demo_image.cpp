@@ -56,15 +56,36 @@ std::string ExpectedExtension(const EmbeddedFile& sample) {
   return extension;
 }
 
+bool IsDocumentSample(const EmbeddedFile& sample) {
+  const std::string extension = ExpectedExtension(sample);
+  for (const char* document : {".DOC", ".XLS", ".PPT", ".DOCX", ".XLSX", ".PPTX", ".ENC.DOCX",
+                               ".ENC.XLSX", ".ODT", ".ODS", ".ODP"}) {
+    if (extension == document) return true;
+  }
+  return false;
+}
+
 DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
-  // Documents, the directory clusters between fragments, a noise cluster after each.
+  std::vector<const EmbeddedFile*> documents;
+  std::vector<const EmbeddedFile*> foreign;
+  for (const EmbeddedFile& sample : samples) {
+    (IsDocumentSample(sample) ? documents : foreign).push_back(&sample);
+  }
+  // Each gap between two fragments holds the next foreign file, whole, while
+  // there are any, and a directory cluster after that.
+  auto gap_clusters = [&](size_t gap_index) {
+    return gap_index < foreign.size() ? ClustersFor(foreign[gap_index]->bytes.size()) : 1;
+  };
   int64_t clusters = 3;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const int64_t own = ClustersFor(samples[i].bytes.size());
-    clusters += own + FragmentsFor(i, own) + 1;
+  size_t gap_index = 0;
+  for (size_t i = 0; i < documents.size(); ++i) {
+    const int64_t own = ClustersFor(documents[i]->bytes.size());
+    clusters += own + 1;
+    for (int f = 1; f < FragmentsFor(i, own); ++f) clusters += gap_clusters(gap_index++);
   }
   const int64_t sector_count = ClusterStart(clusters + 2);
-  DemoImage demo{testimage::ImageBuilder(static_cast<uint64_t>(sector_count), kSectorBytes), {}};
+  DemoImage demo{
+      testimage::ImageBuilder(static_cast<uint64_t>(sector_count), kSectorBytes), {}, {}};
   testimage::ImageBuilder& image = demo.image;
   image.WriteFat32Boot(kBoot);
 
@@ -73,24 +94,32 @@ DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
   image.PlaceFatDirectory(ClusterStart(2), names);
 
   int64_t cluster = 3;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const EmbeddedFile& sample = samples[i];
+  gap_index = 0;
+  for (size_t i = 0; i < documents.size(); ++i) {
+    const EmbeddedFile& sample = *documents[i];
     const int64_t own = ClustersFor(sample.bytes.size());
     const int fragments = FragmentsFor(i, own);
     PlacedDocument placed{std::string(sample.name), sample.bytes, ClusterStart(cluster), fragments,
-                          ExpectedExtension(sample)};
-    // A directory cluster after each fragment but the last.
+                          ExpectedExtension(sample), {}};
     std::vector<std::pair<int64_t, int64_t>> gaps;
     const int64_t piece = own / fragments;
     int64_t next = cluster;
     for (int f = 1; f < fragments; ++f) {
       next += piece;
-      const int64_t gap_cluster = next + (f - 1);
-      gaps.emplace_back(ClusterStart(gap_cluster), ClusterStart(gap_cluster + 1) - 1);
-      image.PlaceFatDirectory(ClusterStart(gap_cluster), names);
+      const int64_t width = gap_clusters(gap_index);
+      gaps.emplace_back(ClusterStart(next), ClusterStart(next + width) - 1);
+      if (gap_index < foreign.size()) {
+        image.Place(ClusterStart(next), foreign[gap_index]->bytes);
+        placed.between.emplace_back(foreign[gap_index]->name);
+        demo.foreign_files.emplace_back(foreign[gap_index]->name);
+      } else {
+        image.PlaceFatDirectory(ClusterStart(next), names);
+      }
+      ++gap_index;
+      next += width;
     }
     image.PlaceFragmented(placed.start_sector, sample.bytes, gaps);
-    cluster += own + (fragments - 1);
+    cluster = next + (own - piece * (fragments - 1));
     image.FillNoise(ClusterStart(cluster), ClusterStart(cluster + 1) - 1,
                     static_cast<uint32_t>(i + 1));
     cluster += 1;
