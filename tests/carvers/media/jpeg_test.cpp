@@ -39,11 +39,6 @@ std::vector<uint8_t> PictureWithScanData(size_t size) {
   return picture;
 }
 
-class JpegCarverBase : public testing::OfficeCarverHarness {
- protected:
-  void CarveJpegAt(int64_t unit) { Carve(&CarveJpeg, unit); }
-};
-
 struct Sample {
   const char* file;
   const char* document;  // recovered around the picture by a whole scan
@@ -58,15 +53,10 @@ constexpr Sample kPictures[] = {
     {"progressive.jpg", "minutes.docx"},  // several scans
 };
 
-class RealJpegs : public JpegCarverBase,
-                  public ::testing::WithParamInterface<std::tuple<Sample, int64_t>> {
- protected:
-  std::vector<uint8_t> Picture() const { return SampleDocument(std::get<0>(GetParam()).file); }
-  int64_t Shift() const { return std::get<1>(GetParam()); }
-};
+using RealJpegs = testing::SampleCases<Sample>;
 
 TEST_P(RealJpegs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
-  const std::vector<uint8_t> picture = Picture();
+  const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
   for (const uint32_t unit_bytes : {512u, 4096u}) {
     for (const uint32_t cluster : {1u, 4u}) {
       SCOPED_TRACE(std::to_string(unit_bytes) + "-byte units, clusters of " +
@@ -75,7 +65,7 @@ TEST_P(RealJpegs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
       Open(ImageWith(picture, Shift(), Shift() + units + 9, unit_bytes));
       SetClusters(cluster, Shift() % cluster);
 
-      CarveJpegAt(Shift());
+      Carve(&CarveJpeg, Shift());
 
       EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), RoundUp(units, cluster)));
     }
@@ -83,34 +73,34 @@ TEST_P(RealJpegs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
 }
 
 TEST_P(RealJpegs, LetADocumentAroundThemComeBackWhole) {
-  const Sample& sample = std::get<0>(GetParam());
-  const std::vector<uint8_t> document = SampleDocument(sample.document);
-  const std::string extension = std::string(sample.document).ends_with(".doc") ? ".DOC" : ".DOCX";
-  Open(DocumentAroundForeignFile(document, Picture(), Shift(), 3).image);
+  const std::vector<uint8_t> document = SampleDocument(TheSample().document);
+  const std::string extension =
+      std::string(TheSample().document).ends_with(".doc") ? ".DOC" : ".DOCX";
+  Open(DocumentAroundForeignFile(document, SampleDocument(TheSample().file), Shift(), 3).image);
 
   ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), extension), document);
 }
 
 TEST_P(RealJpegs, WithoutAnEndMarkerReleaseEveryUnit) {
-  std::vector<uint8_t> picture = Picture();
+  std::vector<uint8_t> picture = SampleDocument(TheSample().file);
   picture.resize(picture.size() - 2);
   // Zeros after the picture, so no end marker turns up before the range ends.
   ImageBuilder image(static_cast<uint64_t>(Shift() + UnitsFor(picture.size(), 512) + 9));
   image.Place(Shift(), picture);
   Open(image);
 
-  CarveJpegAt(Shift());
+  Carve(&CarveJpeg, Shift());
 
   ExpectNoTrace();
 }
 
 TEST_P(RealJpegs, WithAnUnreadableUnitReleaseEveryUnit) {
-  const std::vector<uint8_t> picture = Picture();
+  const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
   const int64_t units = UnitsFor(picture.size(), 512);
   Open(ImageWith(picture, Shift(), Shift() + units + 9));
   unreadable_->insert(Shift() + units - 2);
 
-  CarveJpegAt(Shift());
+  Carve(&CarveJpeg, Shift());
 
   ExpectNoTrace();
 }
@@ -124,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, RealJpegs,
                            return name + "_at_" + std::to_string(std::get<1>(info.param));
                          });
 
-class JpegCarver : public JpegCarverBase, public ::testing::WithParamInterface<int64_t> {
+class JpegCarver : public testing::OfficeCarverHarness,
+                   public ::testing::WithParamInterface<int64_t> {
  protected:
   int64_t Shift() const { return GetParam(); }
 
@@ -133,7 +124,7 @@ class JpegCarver : public JpegCarverBase, public ::testing::WithParamInterface<i
     ImageBuilder image(static_cast<uint64_t>(Shift() + UnitsFor(picture.size(), 512) + 9));
     image.Place(Shift(), picture);
     Open(image);
-    CarveJpegAt(Shift());
+    Carve(&CarveJpeg, Shift());
   }
 };
 
@@ -157,7 +148,7 @@ TEST_P(JpegCarver, FindsAnEndMarkerSplitAroundAnotherFilesUnit) {
   Open(image);
   map_->Claim(Shift() + 5);
 
-  CarveJpegAt(Shift());
+  Carve(&CarveJpeg, Shift());
 
   map_->Release(Shift() + 5);
   std::vector<int64_t> expected = UnitRange(Shift(), 5);
@@ -204,16 +195,6 @@ TEST_P(JpegCarver, RefusesBadHeadersAndSegments) {
   }
 }
 
-TEST_P(JpegCarver, DoesNothingWhenItsHeaderUnitIsClaimed) {
-  const std::vector<uint8_t> picture = SampleDocument("baseline.jpg");
-  Open(ImageWith(picture, Shift(), Shift() + 30));
-  map_->Claim(Shift());
-
-  CarveJpegAt(Shift());
-
-  EXPECT_EQ(ClaimedUnits(), std::vector<int64_t>{Shift()});
-}
-
 // An Adobe (CMYK) picture has no APP0 or APP1 first and is carved in the
 // second pass: kept inside a picture's comment it must not cut that picture
 // apart, so the document around both still comes back whole.
@@ -243,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(AtStartAndShifted, JpegCarver, ::testing::ValuesIn(kShi
 
 // The entropy-data search and the header walk stop 32 MiB into the picture;
 // these images are 33 MiB of zeros, so this runs once.
-class JpegSearchLimit : public JpegCarverBase {
+class JpegSearchLimit : public testing::OfficeCarverHarness {
  protected:
   static constexpr uint64_t kLimit = 32ull << 20;
 
@@ -254,7 +235,7 @@ class JpegSearchLimit : public JpegCarverBase {
     image.MutableBytes()[end_marker_index - 1] = 0xFF;
     image.MutableBytes()[end_marker_index] = 0xD9;
     Open(image);
-    CarveJpegAt(0);
+    Carve(&CarveJpeg, 0);
   }
 };
 
@@ -279,7 +260,7 @@ TEST_F(JpegSearchLimit, GivesUpHeaderSegmentsRunningPastTheLimit) {
   image.Place(0, picture);
   Open(image);
 
-  CarveJpegAt(0);
+  Carve(&CarveJpeg, 0);
 
   ExpectNoTrace();
 }

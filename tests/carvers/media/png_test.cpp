@@ -46,11 +46,6 @@ std::vector<uint8_t> PngStart() {
   return start;
 }
 
-class PngCarverBase : public testing::OfficeCarverHarness {
- protected:
-  void CarvePngAt(int64_t unit) { Carve(&CarvePng, unit); }
-};
-
 struct Sample {
   const char* file;
   const char* document;  // recovered around the picture by a whole scan
@@ -64,15 +59,10 @@ constexpr Sample kPictures[] = {
     {"palette.png", "minutes.docx"},  // gamma, chromaticity and palette chunks
 };
 
-class RealPngs : public PngCarverBase,
-                 public ::testing::WithParamInterface<std::tuple<Sample, int64_t>> {
- protected:
-  std::vector<uint8_t> Picture() const { return SampleDocument(std::get<0>(GetParam()).file); }
-  int64_t Shift() const { return std::get<1>(GetParam()); }
-};
+using RealPngs = testing::SampleCases<Sample>;
 
 TEST_P(RealPngs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
-  const std::vector<uint8_t> picture = Picture();
+  const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
   for (const uint32_t unit_bytes : {512u, 4096u}) {
     for (const uint32_t cluster : {1u, 4u}) {
       SCOPED_TRACE(std::to_string(unit_bytes) + "-byte units, clusters of " +
@@ -81,7 +71,7 @@ TEST_P(RealPngs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
       Open(ImageWith(picture, Shift(), Shift() + units + 9, unit_bytes));
       SetClusters(cluster, Shift() % cluster);
 
-      CarvePngAt(Shift());
+      Carve(&CarvePng, Shift());
 
       EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), RoundUp(units, cluster)));
     }
@@ -89,21 +79,21 @@ TEST_P(RealPngs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
 }
 
 TEST_P(RealPngs, LetADocumentAroundThemComeBackWhole) {
-  const Sample& sample = std::get<0>(GetParam());
-  const std::vector<uint8_t> document = SampleDocument(sample.document);
-  const std::string extension = std::string(sample.document).ends_with(".doc") ? ".DOC" : ".DOCX";
-  Open(DocumentAroundForeignFile(document, Picture(), Shift(), 3).image);
+  const std::vector<uint8_t> document = SampleDocument(TheSample().document);
+  const std::string extension =
+      std::string(TheSample().document).ends_with(".doc") ? ".DOC" : ".DOCX";
+  Open(DocumentAroundForeignFile(document, SampleDocument(TheSample().file), Shift(), 3).image);
 
   ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), extension), document);
 }
 
 TEST_P(RealPngs, WithAnUnreadableLastUnitReleaseEveryUnit) {
-  const std::vector<uint8_t> picture = Picture();
+  const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
   const int64_t units = UnitsFor(picture.size(), 512);
   Open(ImageWith(picture, Shift(), Shift() + units + 9));
   unreadable_->insert(Shift() + units - 1);
 
-  CarvePngAt(Shift());
+  Carve(&CarvePng, Shift());
 
   ExpectNoTrace();
 }
@@ -117,14 +107,15 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, RealPngs,
                            return name + "_at_" + std::to_string(std::get<1>(info.param));
                          });
 
-class PngCarver : public PngCarverBase, public ::testing::WithParamInterface<int64_t> {
+class PngCarver : public testing::OfficeCarverHarness,
+                  public ::testing::WithParamInterface<int64_t> {
  protected:
   int64_t Shift() const { return GetParam(); }
 
   // Lays the picture at the shift with noise after it and carves it.
   void CarveAlone(const std::vector<uint8_t>& picture) {
     Open(ImageWith(picture, Shift(), Shift() + UnitsFor(picture.size(), 512) + 9));
-    CarvePngAt(Shift());
+    Carve(&CarvePng, Shift());
   }
 };
 
@@ -153,7 +144,7 @@ TEST_P(PngCarver, ClaimsTheInsideOfALongChunkWithoutReadingIt) {
   // The chunk's data starts in the header unit and its last 676 bytes lie in unit 195.
   for (int64_t unit = 1; unit <= 194; ++unit) unreadable_->insert(Shift() + unit);
 
-  CarvePngAt(Shift());
+  Carve(&CarvePng, Shift());
 
   EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), 196));
 }
@@ -215,7 +206,7 @@ TEST_P(PngCarver, EndsAtTheRangeOnlyInsideTheEndChunk) {
     Open(ImageWith(picture, Shift(), Shift() + 20));
     SetRangeLast(Shift() + 3);
 
-    CarvePngAt(Shift());
+    Carve(&CarvePng, Shift());
 
     if (cut == "IEND") {
       EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), 4));
@@ -232,7 +223,7 @@ TEST_P(PngCarver, GivesUpWhenTheRangeEndsInsideALongChunk) {
   Open(ImageWith(picture, Shift(), Shift() + 300));
   SetRangeLast(Shift() + 100);
 
-  CarvePngAt(Shift());
+  Carve(&CarvePng, Shift());
 
   ExpectNoTrace();
 }
@@ -242,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(AtStartAndShifted, PngCarver, ::testing::ValuesIn(kShif
 // The chunk walk stops at a buffer position of 100 MiB. Chunks of 1,000 data
 // bytes are too short to be skipped, so every byte is buffered; being large,
 // this runs once.
-class PngPositionLimit : public PngCarverBase {
+class PngPositionLimit : public testing::OfficeCarverHarness {
  protected:
   static constexpr size_t kLimit = 100u << 20;
 
@@ -258,7 +249,7 @@ class PngPositionLimit : public PngCarverBase {
     at = WriteChunk(bytes, at, "IDAT", last_data, last_data);
     WriteChunk(bytes, at, "IEND", 0, 0);
     Open(image);
-    CarvePngAt(0);
+    Carve(&CarvePng, 0);
   }
 };
 
