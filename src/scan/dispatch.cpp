@@ -11,15 +11,15 @@ using enum FileKind;
 using enum CandidateAction;
 
 constexpr std::array kTable = {
-    DispatchRow{JpegJfif, kCarve, nullptr, true},
-    DispatchRow{JpegOther, kSecondPassJpeg, nullptr, true},
+    DispatchRow{JpegJfif, kCarve, &CarveJpeg, true},
+    DispatchRow{JpegOther, kSecondPassJpeg, &CarveJpeg, true},
     DispatchRow{Gif89a, kNone, nullptr, false},
     DispatchRow{Bitmap, kCarve, nullptr, true},
     DispatchRow{CompoundFile, kCarve, &CarveCompoundFile, true},
     DispatchRow{JetDatabase, kNone, nullptr, false},
     DispatchRow{RiffAvi, kCarve, nullptr, false},
     DispatchRow{Id3Audio, kNone, nullptr, false},
-    DispatchRow{Png, kCarve, nullptr, true},
+    DispatchRow{Png, kCarve, &CarvePng, true},
     DispatchRow{RiffWave, kCarve, nullptr, false},
     DispatchRow{RiffAnimatedCursor, kCarve, nullptr, false},
     DispatchRow{RiffCdxa, kCarve, nullptr, false},

@@ -1,0 +1,83 @@
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "carvers/carvers.h"
+#include "scan/carver_frame.h"
+
+namespace officecarve {
+namespace {
+
+using namespace std::string_view_literals;
+
+// Only the bare chunks of a plain picture are followed: anything else (text,
+// time, physical size, private chunks) is taken as a file we do not bound.
+constexpr std::array kAcceptedChunks = {"IHDR"sv, "sRGB"sv, "gAMA"sv, "cHRM"sv,
+                                        "PLTE"sv, "IDAT"sv, "IEND"sv};
+constexpr std::string_view kEndChunk = "IEND"sv;
+// Largest chunk data plus its four checksum bytes.
+constexpr uint32_t kMaxChunkRemaining = 1'000'000;
+// Largest buffer position after a chunk; skipped units do not count.
+constexpr uint64_t kMaxBufferPosition = 100ull << 20;
+
+constexpr uint32_t Be32At(std::span<const uint8_t> bytes, uint64_t at) {
+  return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
+         (uint32_t{bytes[at + 2]} << 8) | uint32_t{bytes[at + 3]};
+}
+
+bool FetchUnit(CarverCall& call) {
+  return call.ReadUntil(call.Held() + call.Env().bytes_per_sector);
+}
+
+bool IsAcceptedChunk(std::string_view type) {
+  return std::find(kAcceptedChunks.begin(), kAcceptedChunks.end(), type) != kAcceptedChunks.end();
+}
+
+}  // namespace
+
+void CarvePng(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  const std::span<const uint8_t> header = call.Bytes();
+  if (header.size() < 8 || header[0] != 0x89 || header[1] != 'P' || header[2] != 'N' ||
+      header[3] != 'G') {
+    return call.Fail();
+  }
+
+  const uint64_t unit_bytes = env.bytes_per_sector;
+  uint64_t position = 8;
+  for (;;) {
+    if (call.Held() < position + 8 && (!FetchUnit(call) || call.Held() < position + 8)) {
+      return call.Fail();
+    }
+    const std::span<const uint8_t> bytes = call.Bytes();
+    const uint32_t length = Be32At(bytes, position);
+    const std::string_view type(reinterpret_cast<const char*>(bytes.data() + position + 4), 4);
+    position += 8;
+    // Computed in 32 bits on purpose: a length of 0xFFFFFFFC and above wraps
+    // to a tiny chunk instead of tripping the size limit.
+    uint32_t remaining = length + 4;
+    if (!IsAcceptedChunk(type)) return call.Fail();
+    const bool is_end = type == kEndChunk;
+    if (remaining > kMaxChunkRemaining) return call.Fail();
+    // The inside of a long chunk is claimed without being read; what is left
+    // (under two units) is read so the next chunk header lands in the buffer.
+    while (remaining >= 2 * unit_bytes) {
+      if (!call.SkipClaim()) return call.Fail();
+      remaining -= static_cast<uint32_t>(unit_bytes);
+    }
+    const uint64_t chunk_end = position + remaining;
+    if (chunk_end > kMaxBufferPosition) return call.Fail();
+    // A range that ends inside a chunk ends the picture there: the end chunk
+    // still completes it, any other fails at the next chunk header.
+    if (!call.ReadUntil(chunk_end) && call.LastStop() != CarverCall::Stop::kRangeEnd) {
+      return call.Fail();
+    }
+    position = chunk_end;
+    if (is_end) return call.Complete();
+  }
+}
+
+}  // namespace officecarve
