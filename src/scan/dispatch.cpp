@@ -24,7 +24,7 @@ constexpr std::array kTable = {
     DispatchRow{RiffAnimatedCursor, kCarve, nullptr, false},
     DispatchRow{RiffCdxa, kCarve, nullptr, false},
     DispatchRow{AsfWithProperties, kCarve, nullptr, false},
-    DispatchRow{TiffFamily, kCarve, nullptr, true},
+    DispatchRow{TiffFamily, kCarve, &CarveTiff, true},
     DispatchRow{Rar, kCarve, nullptr, false},
     DispatchRow{Zip, kCarve, nullptr, false},
     DispatchRow{Cabinet, kCarve, nullptr, false},

@@ -89,8 +89,11 @@ DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
   testimage::ImageBuilder& image = demo.image;
   image.WriteFat32Boot(kBoot);
 
+  // As many of the documents' names as one directory sector holds.
   std::vector<std::string> names;
-  for (const EmbeddedFile& sample : samples) names.push_back(ShortName(sample.name));
+  for (const EmbeddedFile* document : documents) {
+    if (names.size() < kSectorBytes / 32 - 2) names.push_back(ShortName(document->name));
+  }
   image.PlaceFatDirectory(ClusterStart(2), names);
 
   int64_t cluster = 3;
