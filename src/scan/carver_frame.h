@@ -70,6 +70,11 @@ class CarverCall {
   // Shows "sector: header, read position" on the recovery window and pumps
   // messages, as ReadUntil does every 200 units.
   void ShowProgress();
+  // Makes the units claimed so far permanent, as Complete would, without
+  // ending the call: a later Fail no longer releases them. For carvers past
+  // the last point where they can fail, so the claim list stays short however
+  // far a declared length runs.
+  void KeepClaims() { claims_.clear(); }
   Stop LastStop() const { return last_stop_; }
 
   std::span<const uint8_t> Bytes() const { return {buffer_.data(), static_cast<size_t>(held_)}; }

@@ -287,6 +287,20 @@ TEST_F(CarverCallSkipClaim, FindsNoUnitPastTheScanRange) {
   EXPECT_EQ(call.ClaimList(), (std::vector<int64_t>{2, 3}));
 }
 
+using CarverCallKeepClaims = CarverFrameTest;
+
+TEST_F(CarverCallKeepClaims, KeptUnitsStayClaimedWhenTheCallFailsAfterwards) {
+  {
+    CarverCall call(*env_, 2 * kUnit);
+    ASSERT_TRUE(call.SkipClaim());
+    call.KeepClaims();
+    EXPECT_TRUE(call.ClaimList().empty());
+    ASSERT_TRUE(call.SkipClaim());
+    call.Fail();
+  }
+  EXPECT_EQ(Claimed(), Units(2, 3));
+}
+
 using CarverCallTrimTo = CarverFrameTest;
 
 TEST_F(CarverCallTrimTo, ReleasesUnitsPastTheEndAndCompletesFromTheFirstReleased) {
