@@ -1,92 +1,74 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "carvers/carver_harness.h"
-#include "carvers/office/office_carver_harness.h"
+#include "carvers/placed_file_cases.h"
 
 namespace officecarve {
 namespace {
 
 using testimage::PseudoRandomBytes;
-using testing::DocumentAroundForeignFile;
-using testing::ImageWith;
-using testing::kShifts;
-using testing::SampleDocument;
+using testing::AppendLe;
 using testing::UnitsFor;
 
 constexpr std::string_view kHeaderObject = "75B22630-668E-11CF-A6D9-00AA0062CE6C";
 constexpr std::string_view kDataObject = "75B22636-668E-11CF-A6D9-00AA0062CE6C";
 constexpr std::string_view kContentDescription = "75B22633-668E-11CF-A6D9-00AA0062CE6C";
 constexpr std::string_view kExtendedContentDescription = "D2D0A440-E307-11D2-97F0-00A0C95EA850";
-constexpr std::string_view kFileProperties = "8CABDCA1-A947-11CF-8EE4-00C00C205365";
-constexpr std::string_view kStreamProperties = "B7DC0791-A9B7-11CF-8EE6-00C00C205365";
-constexpr std::string_view kHeaderExtension = "5FBF03B5-A92E-11CF-8EE3-00C00C205365";
 constexpr std::string_view kSimpleIndex = "33000890-E5B1-11CF-89F4-00A0C90349CB";
-constexpr uint64_t kObjectHeaderBytes = 24;
-
-void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
 
 // A GUID as stored: the first three groups little-endian, the rest as written.
 std::vector<uint8_t> Guid(std::string_view text) {
-  std::string hex;
-  for (const char c : text) {
-    if (c != '-') hex.push_back(c);
-  }
   std::vector<uint8_t> plain;
-  for (size_t i = 0; i < 32; i += 2) {
-    plain.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i < text.size(); i += 2) {
+    if (text[i] == '-') ++i;
+    plain.push_back(static_cast<uint8_t>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16)));
   }
   return {plain[3], plain[2], plain[1],  plain[0],  plain[5],  plain[4],  plain[7],  plain[6],
           plain[8], plain[9], plain[10], plain[11], plain[12], plain[13], plain[14], plain[15]};
-}
-
-// An object: GUID, 64-bit size including this header, body.
-std::vector<uint8_t> Object(std::string_view guid, const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> object = Guid(guid);
-  PutLe(object, kObjectHeaderBytes + body.size(), 8);
-  object.insert(object.end(), body.begin(), body.end());
-  return object;
 }
 
 void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more) {
   out.insert(out.end(), more.begin(), more.end());
 }
 
+// An object: GUID, 64-bit size including this 24-byte header, body.
+std::vector<uint8_t> Object(std::string_view guid, const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> object = Guid(guid);
+  AppendLe(object, 24 + body.size(), 8);
+  Append(object, body);
+  return object;
+}
+
 // A header object whose first child is the stream properties object, so no
 // file size is declared up front.
 std::vector<uint8_t> HeaderObject() {
   std::vector<uint8_t> body;
-  PutLe(body, 3, 4);  // child objects
+  AppendLe(body, 3, 4);  // child objects
   body.push_back(1);
   body.push_back(2);
   std::vector<uint8_t> stream(54, 0);
   stream[48] = 1;  // stream number
-  Append(body, Object(kStreamProperties, stream));
-  Append(body, Object(kFileProperties, std::vector<uint8_t>(80, 0)));
+  Append(body, Object("B7DC0791-A9B7-11CF-8EE6-00C00C205365", stream));
+  Append(body, Object("8CABDCA1-A947-11CF-8EE4-00C00C205365", std::vector<uint8_t>(80, 0)));
   std::vector<uint8_t> extension = Guid("ABD3D211-A9BA-11CF-8EE6-00C00C205365");
-  PutLe(extension, 6, 2);
-  PutLe(extension, 0, 4);
-  Append(body, Object(kHeaderExtension, extension));
+  AppendLe(extension, 6, 2);
+  AppendLe(extension, 0, 4);
+  Append(body, Object("5FBF03B5-A92E-11CF-8EE3-00C00C205365", extension));
   return Object(kHeaderObject, body);
 }
 
-std::vector<uint8_t> DataObject(size_t packets, size_t packet_bytes) {
+std::vector<uint8_t> DataObject(size_t packets) {
   std::vector<uint8_t> body = Guid("4B1ACBE3-100B-11D0-A39B-00A0C90348F6");  // file id
-  PutLe(body, packets, 8);
-  body.push_back(1);
-  body.push_back(1);
+  AppendLe(body, packets, 8);
+  AppendLe(body, 0x0101, 2);
   for (size_t i = 0; i < packets; ++i) {
-    std::vector<uint8_t> packet = PseudoRandomBytes(packet_bytes, static_cast<uint32_t>(i + 1));
-    packet[0] = 0x82;  // error correction present
-    packet[1] = 0;
-    packet[2] = 0;
+    std::vector<uint8_t> packet = PseudoRandomBytes(400, static_cast<uint32_t>(i + 1));
+    packet[0] = 0x82;  // error correction data follows
+    packet[1] = packet[2] = 0;
     Append(body, packet);
   }
   return Object(kDataObject, body);
@@ -100,55 +82,31 @@ struct Asf {
 };
 
 // Header, data and a simple index after them, as a muxer writes it.
-Asf MakeAsf(size_t packets, size_t packet_bytes = 400) {
+Asf MakeAsf(size_t packets) {
   Asf asf{HeaderObject()};
-  Append(asf.bytes, DataObject(packets, packet_bytes));
+  Append(asf.bytes, DataObject(packets));
   asf.end = asf.bytes.size();
   Append(asf.bytes, SimpleIndex());
   return asf;
 }
 
-// The shift and the cluster size (1 or 4 units, the grid starting at the file).
-class AsfObjectsCarver : public testing::CarverHarness,
-                         public ::testing::WithParamInterface<std::tuple<int64_t, uint32_t>> {
- protected:
-  int64_t Shift() const { return std::get<0>(GetParam()); }
-  uint32_t Cluster() const { return std::get<1>(GetParam()); }
-
-  void Place(const std::vector<uint8_t>& bytes) {
-    Open(ImageWith(bytes, Shift(), Shift() + UnitsFor(bytes.size(), 512) + 9));
-    SetClusters(Cluster(), Shift() % Cluster());
-  }
-
-  void CarveAlone(const std::vector<uint8_t>& bytes) {
-    Place(bytes);
-    Carve(&CarveAsfObjects, Shift());
-  }
-
-  // The file's units through the one where the data object ends, and the
-  // rest of that cluster.
-  std::vector<int64_t> Claimed(size_t end) const {
-    const int64_t units = UnitsFor(end, 512);
-    return UnitRange(Shift(), (units + Cluster() - 1) / Cluster() * Cluster());
-  }
-};
+using AsfObjectsCarver = testing::PlacedFileCases;
 
 TEST_P(AsfObjectsCarver, EndsAtTheEndOfTheDataObject) {
   const Asf asf = MakeAsf(5);
   ASSERT_NE(asf.end % 512, 0u);
   ASSERT_GT(UnitsFor(asf.bytes.size(), 512), UnitsFor(asf.end, 512) + Cluster());
 
-  CarveAlone(asf.bytes);
+  CarveAlone(&CarveAsfObjects, asf.bytes);
 
   EXPECT_EQ(ClaimedUnits(), Claimed(asf.end));
 }
 
 TEST_P(AsfObjectsCarver, ClaimsLongDataWithoutReadingIt) {
   const Asf asf = MakeAsf(400);
-  const size_t data_start = HeaderObject().size();
   Place(asf.bytes);
   // Every unit wholly inside the data object, but its last, fails to read.
-  const int64_t first_inside = (data_start + 511) / 512;
+  const int64_t first_inside = (HeaderObject().size() + 511) / 512;
   const int64_t last_inside = asf.end / 512 - 2;
   ASSERT_GT(last_inside - first_inside, 250);
   for (int64_t unit = first_inside; unit <= last_inside; ++unit) {
@@ -161,33 +119,33 @@ TEST_P(AsfObjectsCarver, ClaimsLongDataWithoutReadingIt) {
 }
 
 TEST_P(AsfObjectsCarver, WalksPastTopLevelObjectsOfEitherFamily) {
-  // Enough small objects that the buffer is compacted a few times on the way.
+  // Enough of them that the buffer is compacted a few times on the way.
   std::vector<uint8_t> bytes = HeaderObject();
   for (int i = 0; i < 60; ++i) {
     Append(bytes, Object(i % 2 == 0 ? kContentDescription : kExtendedContentDescription,
                          PseudoRandomBytes(1000 + 13 * i, i + 7)));
   }
-  Append(bytes, DataObject(3, 400));
+  Append(bytes, DataObject(3));
   const size_t end = bytes.size();
   Append(bytes, SimpleIndex());
 
-  CarveAlone(bytes);
+  CarveAlone(&CarveAsfObjects, bytes);
 
   EXPECT_EQ(ClaimedUnits(), Claimed(end));
 }
 
-TEST_P(AsfObjectsCarver, GivesUpAtAnObjectOfNoAcceptedFamily) {
+TEST_P(AsfObjectsCarver, GivesUpAtAnIndexBeforeTheData) {
   std::vector<uint8_t> bytes = HeaderObject();
   Append(bytes, SimpleIndex());
-  Append(bytes, DataObject(5, 400));
+  Append(bytes, DataObject(5));
 
-  CarveAlone(bytes);
+  CarveAlone(&CarveAsfObjects, bytes);
 
   ExpectNoTrace();
 }
 
-// The walk's place in its buffer starts over after each compaction; an
-// unknown object found right there is still refused.
+// The walk's place in its buffer starts over at each compaction; an object of
+// no accepted family found right there is still refused.
 TEST_P(AsfObjectsCarver, GivesUpAtAnUnknownObjectRightAfterACompaction) {
   std::vector<uint8_t> bytes = HeaderObject();
   Append(bytes, Object(kContentDescription, std::vector<uint8_t>(512 - bytes.size() - 24, 0)));
@@ -195,67 +153,52 @@ TEST_P(AsfObjectsCarver, GivesUpAtAnUnknownObjectRightAfterACompaction) {
     Append(bytes, Object(kContentDescription, std::vector<uint8_t>(512 - 24, 0)));
   }
   ASSERT_EQ(bytes.size(), 61u * 512);
-  Append(bytes, Object(kSimpleIndex, std::vector<uint8_t>(512 - 24, 0)));
-  Append(bytes, DataObject(5, 400));
+  Append(bytes, SimpleIndex());
+  Append(bytes, DataObject(5));
 
-  CarveAlone(bytes);
+  CarveAlone(&CarveAsfObjects, bytes);
 
   ExpectNoTrace();
 }
 
+// Each of these would hold the walk in place, wrap it around or run it off the end.
 TEST_P(AsfObjectsCarver, GivesUpSizesThatCannotBeWalked) {
-  const size_t header_bytes = HeaderObject().size();
+  const size_t data_size_at = HeaderObject().size() + 16;
   const struct {
     const char* what;
-    size_t at;  // offset of the patched size field
+    size_t at;
     uint64_t size;
   } cases[] = {
       {"a header object of size 0", 16, 0},
       {"a header object smaller than its header", 16, 23},
-      {"a data object of size 0", header_bytes + 16, 0},
-      {"a size that wraps the position", header_bytes + 16, UINT64_MAX - 10},
-      {"the largest size", header_bytes + 16, UINT64_MAX},
-      {"a size of 2 GiB, past the range", header_bytes + 16, uint64_t{1} << 31},
-      {"a size of 2^63, past the range", header_bytes + 16, uint64_t{1} << 63},
+      {"a data object of size 0", data_size_at, 0},
+      {"a size that wraps the position", data_size_at, UINT64_MAX - 10},
+      {"a size of 2 GiB, past the range", data_size_at, uint64_t{1} << 31},
+      {"a size of 2^63, past the range", data_size_at, uint64_t{1} << 63},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Asf asf = MakeAsf(5);
-    for (int i = 0; i < 8; ++i) asf.bytes[c.at + i] = static_cast<uint8_t>(c.size >> (8 * i));
+    testing::PokeLe(asf.bytes, c.at, c.size, 8);
 
-    CarveAlone(asf.bytes);
+    CarveAlone(&CarveAsfObjects, asf.bytes);
 
     ExpectNoTrace();
   }
 }
 
-TEST_P(AsfObjectsCarver, GivesUpAFileCutShortByTheRange) {
-  const Asf asf = MakeAsf(100);
-  Place(asf.bytes);
-  SetRangeLast(Shift() + UnitsFor(asf.end, 512) - 2);
-
-  Carve(&CarveAsfObjects, Shift());
-
-  ExpectNoTrace();
-}
-
-INSTANTIATE_TEST_SUITE_P(Placements, AsfObjectsCarver,
-                         ::testing::Combine(::testing::ValuesIn(kShifts),
-                                            ::testing::Values(1u, 4u)),
-                         [](const auto& info) {
-                           return "at_" + std::to_string(std::get<0>(info.param)) + "_cluster_" +
-                                  std::to_string(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Placements, AsfObjectsCarver, testing::PlacedFileValues(),
+                         testing::PlacedFileName);
 
 class AsfObjectsScan : public testing::CarverHarness,
                        public ::testing::WithParamInterface<int64_t> {};
 
 TEST_P(AsfObjectsScan, LetsADocumentAroundAMediaFileComeBackIntact) {
-  const std::vector<uint8_t> document = SampleDocument("minutes.docx");
+  const std::vector<uint8_t> document = testing::SampleDocument("minutes.docx");
   const Asf asf = MakeAsf(60);
   // Nothing follows the data object here: the file ends with it.
   const std::vector<uint8_t> media(asf.bytes.begin(), asf.bytes.begin() + asf.end);
-  auto built = DocumentAroundForeignFile(document, media, GetParam(), 13);
+  auto built = testing::DocumentAroundForeignFile(document, media, GetParam(), 13);
   Open(built.image);
 
   Carve(&CarveAsfObjects, built.foreign_start);
@@ -266,7 +209,7 @@ TEST_P(AsfObjectsScan, LetsADocumentAroundAMediaFileComeBackIntact) {
   ExpectOnlyRecovered(report, testing::NameAt(GetParam(), ".DOCX"), document);
 }
 
-INSTANTIATE_TEST_SUITE_P(Placements, AsfObjectsScan, ::testing::ValuesIn(kShifts));
+INSTANTIATE_TEST_SUITE_P(Placements, AsfObjectsScan, ::testing::ValuesIn(testing::kShifts));
 
 }  // namespace
 }  // namespace officecarve

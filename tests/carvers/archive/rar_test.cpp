@@ -2,49 +2,30 @@
 
 #include <cstdint>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "carvers/carver_harness.h"
-#include "carvers/office/office_carver_harness.h"
+#include "carvers/placed_file_cases.h"
 
 namespace officecarve {
 namespace {
 
 using testimage::PseudoRandomBytes;
-using testing::DocumentAroundForeignFile;
-using testing::ImageWith;
-using testing::kShifts;
-using testing::SampleDocument;
+using testing::AppendLe;
 using testing::UnitsFor;
 
-constexpr uint8_t kArchiveHeader = 0x73;
-constexpr uint8_t kFileHeader = 0x74;
 constexpr uint8_t kEndOfArchive = 0x7B;
-constexpr uint16_t kLongBlock = 0x8000;
-
-void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void PokeLe(std::vector<uint8_t>& out, size_t at, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // A block as archivers write it: the CRC of the header from its type byte on,
 // type, flags, header size, then the block's own fields.
 void AppendBlock(std::vector<uint8_t>& out, uint8_t type, uint16_t flags,
                  const std::vector<uint8_t>& fields) {
-  std::vector<uint8_t> header;
-  header.push_back(type);
-  PutLe(header, flags, 2);
-  PutLe(header, 7 + fields.size(), 2);
+  std::vector<uint8_t> header{type};
+  AppendLe(header, flags, 2);
+  AppendLe(header, 7 + fields.size(), 2);
   header.insert(header.end(), fields.begin(), fields.end());
-  const uLong crc = crc32(0, header.data(), static_cast<uInt>(header.size()));
-  PutLe(out, crc & 0xFFFF, 2);
+  AppendLe(out, crc32(0, header.data(), static_cast<uInt>(header.size())) & 0xFFFF, 2);
   out.insert(out.end(), header.begin(), header.end());
 }
 
@@ -59,29 +40,29 @@ struct Rar {
   std::vector<size_t> data;    // offset of every entry's packed data
 };
 
-// A stored archive: marker, archive header, one file header with its packed
-// data per entry, end-of-archive block.
+// A stored archive: marker, archive header, a file header (with the long-block
+// flag: its packed data follows as the added size) and packed data per entry,
+// end-of-archive block.
 Rar MakeRar(const std::vector<RarEntry>& entries) {
-  Rar rar;
-  rar.bytes = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
+  Rar rar{{'R', 'a', 'r', '!', 0x1A, 0x07, 0x00}, {}, {}};
   rar.blocks.push_back(rar.bytes.size());
-  AppendBlock(rar.bytes, kArchiveHeader, 0, std::vector<uint8_t>(6, 0));
+  AppendBlock(rar.bytes, 0x73, 0, std::vector<uint8_t>(6, 0));
   uint32_t seed = 3;
   for (const RarEntry& entry : entries) {
     const std::vector<uint8_t> packed = PseudoRandomBytes(entry.packed_bytes, seed++);
     std::vector<uint8_t> fields;
-    PutLe(fields, packed.size(), 4);  // packed size: the block's added size
-    PutLe(fields, packed.size(), 4);  // unpacked size
-    fields.push_back(2);              // host: Windows
-    PutLe(fields, crc32(0, packed.data(), static_cast<uInt>(packed.size())), 4);
-    PutLe(fields, 0x5A8C6B21, 4);  // DOS time stamp
-    fields.push_back(29);          // version needed to extract
-    fields.push_back(0x30);        // method: stored
-    PutLe(fields, entry.name.size(), 2);
-    PutLe(fields, 0x20, 4);  // attributes: archive
+    AppendLe(fields, packed.size(), 4);  // packed size
+    AppendLe(fields, packed.size(), 4);  // unpacked size
+    fields.push_back(2);                 // host: Windows
+    AppendLe(fields, crc32(0, packed.data(), static_cast<uInt>(packed.size())), 4);
+    AppendLe(fields, 0x5A8C6B21, 4);  // DOS time stamp
+    fields.push_back(29);             // version needed to extract
+    fields.push_back(0x30);           // method: stored
+    AppendLe(fields, entry.name.size(), 2);
+    AppendLe(fields, 0x20, 4);  // attributes: archive
     fields.insert(fields.end(), entry.name.begin(), entry.name.end());
     rar.blocks.push_back(rar.bytes.size());
-    AppendBlock(rar.bytes, kFileHeader, kLongBlock, fields);
+    AppendBlock(rar.bytes, 0x74, 0x8000, fields);
     rar.data.push_back(rar.bytes.size());
     rar.bytes.insert(rar.bytes.end(), packed.begin(), packed.end());
   }
@@ -92,42 +73,23 @@ Rar MakeRar(const std::vector<RarEntry>& entries) {
 
 Rar SmallRar() { return MakeRar({{"notes.txt", 700}, {"photo.jpg", 300}}); }
 
-// The shift and the cluster size (1 or 4 units, the grid starting at the archive).
-class RarCarver : public testing::CarverHarness,
-                  public ::testing::WithParamInterface<std::tuple<int64_t, uint32_t>> {
- protected:
-  int64_t Shift() const { return std::get<0>(GetParam()); }
-  uint32_t Cluster() const { return std::get<1>(GetParam()); }
-
-  void CarveAlone(const std::vector<uint8_t>& rar, int64_t spare_units = 9) {
-    Open(ImageWith(rar, Shift(), Shift() + UnitsFor(rar.size(), 512) + spare_units));
-    SetClusters(Cluster(), Shift() % Cluster());
-    Carve(&CarveRar, Shift());
-  }
-
-  // The archive's units through its last, and the rest of that cluster.
-  std::vector<int64_t> Claimed(size_t bytes) const {
-    const int64_t units = UnitsFor(bytes, 512);
-    return UnitRange(Shift(), (units + Cluster() - 1) / Cluster() * Cluster());
-  }
-};
+using RarCarver = testing::PlacedFileCases;
 
 TEST_P(RarCarver, ClaimsAnArchiveThroughItsEndBlock) {
   const Rar rar = SmallRar();
   ASSERT_NE(rar.bytes.size() % 512, 0u);
 
-  CarveAlone(rar.bytes);
+  CarveAlone(&CarveRar, rar.bytes);
 
   EXPECT_EQ(ClaimedUnits(), Claimed(rar.bytes.size()));
 }
 
 TEST_P(RarCarver, ClaimsLongPackedDataWithoutReadingIt) {
   const Rar rar = MakeRar({{"setup.exe", 150 * 1024}, {"readme.txt", 900}});
-  Open(ImageWith(rar.bytes, Shift(), Shift() + UnitsFor(rar.bytes.size(), 512) + 9));
-  SetClusters(Cluster(), Shift() % Cluster());
-  // Every unit that lies wholly inside the long data, but its last, fails to read.
+  Place(rar.bytes);
+  // Every unit wholly inside the long data, but its last, fails to read.
   const int64_t first_inside = (rar.data[0] + 511) / 512;
-  const int64_t last_inside = (rar.blocks[2] / 512) - 2;
+  const int64_t last_inside = rar.blocks[2] / 512 - 2;
   ASSERT_GT(last_inside - first_inside, 250);
   for (int64_t unit = first_inside; unit <= last_inside; ++unit) {
     unreadable_->insert(Shift() + unit);
@@ -145,7 +107,7 @@ TEST_P(RarCarver, ClaimsALongBlockWhoseHeaderStraddlesAUnitBoundary) {
   const Rar rar = MakeRar({{"notes.txt", 441}, {"setup.exe", 10 * 512 - 41}});
   ASSERT_EQ(rar.blocks[2] % 512, 502u);
 
-  CarveAlone(rar.bytes);
+  CarveAlone(&CarveRar, rar.bytes);
 
   EXPECT_EQ(ClaimedUnits(), Claimed(rar.bytes.size()));
 }
@@ -158,7 +120,7 @@ TEST_P(RarCarver, WalksALongRunOfSmallBlocks) {
   const Rar rar = MakeRar(entries);
   ASSERT_LT(rar.bytes.size(), 200u * 512);  // no progress from the reader itself
 
-  CarveAlone(rar.bytes);
+  CarveAlone(&CarveRar, rar.bytes);
 
   EXPECT_EQ(ClaimedUnits(), Claimed(rar.bytes.size()));
   const std::string expected_start =
@@ -166,34 +128,33 @@ TEST_P(RarCarver, WalksALongRunOfSmallBlocks) {
   EXPECT_EQ(frontend_.labels[1][3].rfind(expected_start, 0), 0u) << frontend_.labels[1][3];
 }
 
+// Each of these would send a plain walk backwards, nowhere or off the end.
 TEST_P(RarCarver, GivesUpWhatDoesNotFollowTheBlockFormat) {
-  struct Case {
+  // "notes.txt" makes the first file header 41 bytes long.
+  constexpr uint64_t kFirstHeader = 41;
+  const struct {
     const char* what;
     size_t block;  // index into Rar::blocks
     size_t field;  // byte offset within the block
     uint64_t value;
     int width;
-  };
-  // "notes.txt" makes the first file header 41 bytes long.
-  constexpr uint64_t kFirstHeader = 41;
-  const Case cases[] = {
+  } cases[] = {
       {"the marker's own type after the marker", 0, 2, 0x72, 1},
       {"a type above the end block", 1, 2, 0x7C, 1},
       {"a header size of zero", 0, 5, 0, 2},
-      {"a header shorter than its fixed part", 3, 5, 4, 2},
-      {"a sum wrapping to a block shorter than its header", 1, 7, (1ull << 32) - kFirstHeader + 3,
-       4},
+      {"an end block shorter than its header", 3, 5, 4, 2},
+      {"a sum wrapping to less than a header", 1, 7, (1ull << 32) - kFirstHeader + 3, 4},
       {"a sum wrapping to a plausible block", 1, 7, 0xFFFFFFFF, 4},
       {"a length of 2 GiB", 1, 7, 0x80000000 - kFirstHeader, 4},
-      {"a length just under 2 GiB, past the end of the range", 1, 7, 0x7FFFFFFF - kFirstHeader, 4},
+      {"a length just under 2 GiB, past the range", 1, 7, 0x7FFFFFFF - kFirstHeader, 4},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Rar rar = SmallRar();
     ASSERT_EQ(rar.bytes[rar.blocks[1] + 5], kFirstHeader);
-    PokeLe(rar.bytes, rar.blocks[c.block] + c.field, c.value, c.width);
+    testing::PokeLe(rar.bytes, rar.blocks[c.block] + c.field, c.value, c.width);
 
-    CarveAlone(rar.bytes);
+    CarveAlone(&CarveRar, rar.bytes);
 
     ExpectNoTrace();
   }
@@ -204,53 +165,27 @@ TEST_P(RarCarver, GivesUpAnArchiveCutShortByTheRange) {
   const int64_t units = UnitsFor(rar.bytes.size(), 512);
   // The range ends inside the packed data; then, with no end block, right
   // after the archive.
-  Open(ImageWith(rar.bytes, Shift(), Shift() + units + 9));
+  Place(rar.bytes);
   SetRangeLast(Shift() + units / 2);
   Carve(&CarveRar, Shift());
   ExpectNoTrace();
 
   rar.bytes.resize(rar.blocks.back());
-  Open(ImageWith(rar.bytes, Shift(), Shift() + units + 9));
+  Place(rar.bytes);
   SetRangeLast(Shift() + UnitsFor(rar.bytes.size(), 512) - 1);
   Carve(&CarveRar, Shift());
   ExpectNoTrace();
 }
 
-TEST_P(RarCarver, StepsOverUnitsOtherFilesClaimed) {
-  const Rar rar = MakeRar({{"setup.exe", 20 * 1024}, {"readme.txt", 900}});
-  const int64_t units = UnitsFor(rar.bytes.size(), 512);
-  testimage::ImageBuilder image(static_cast<uint64_t>(Shift() + units + 20));
-  image.FillNoise(0, static_cast<int64_t>(image.SectorCount()) - 1, 5);
-  // Three foreign units inside the long packed data, one inside the short.
-  const int64_t header_unit = static_cast<int64_t>(rar.blocks[2] / 512);
-  const std::pair<int64_t, int64_t> gaps[] = {
-      {Shift() + 10, Shift() + 12}, {Shift() + header_unit + 4, Shift() + header_unit + 4}};
-  image.PlaceFragmented(Shift(), rar.bytes, gaps);
-  Open(image);
-  SetClusters(Cluster(), Shift() % Cluster());
-  for (const auto& [first, last] : gaps) {
-    for (int64_t unit = first; unit <= last; ++unit) map_->Claim(unit);
-  }
-
-  Carve(&CarveRar, Shift());
-
-  EXPECT_EQ(ClaimedUnits(), Claimed(rar.bytes.size() + 4 * 512));
-}
-
-INSTANTIATE_TEST_SUITE_P(Placements, RarCarver,
-                         ::testing::Combine(::testing::ValuesIn(kShifts),
-                                            ::testing::Values(1u, 4u)),
-                         [](const auto& info) {
-                           return "at_" + std::to_string(std::get<0>(info.param)) + "_cluster_" +
-                                  std::to_string(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Placements, RarCarver, testing::PlacedFileValues(),
+                         testing::PlacedFileName);
 
 class RarScan : public testing::CarverHarness, public ::testing::WithParamInterface<int64_t> {};
 
 TEST_P(RarScan, LetsADocumentAroundAnArchiveComeBackIntact) {
-  const std::vector<uint8_t> document = SampleDocument("letter.doc");
+  const std::vector<uint8_t> document = testing::SampleDocument("letter.doc");
   const Rar rar = MakeRar({{"setup.exe", 30 * 1024}, {"readme.txt", 900}});
-  auto built = DocumentAroundForeignFile(document, rar.bytes, GetParam(), 11);
+  auto built = testing::DocumentAroundForeignFile(document, rar.bytes, GetParam(), 11);
   Open(built.image);
 
   Carve(&CarveRar, built.foreign_start);
@@ -261,7 +196,7 @@ TEST_P(RarScan, LetsADocumentAroundAnArchiveComeBackIntact) {
   ExpectOnlyRecovered(report, testing::NameAt(GetParam(), ".DOC"), document);
 }
 
-INSTANTIATE_TEST_SUITE_P(Placements, RarScan, ::testing::ValuesIn(kShifts));
+INSTANTIATE_TEST_SUITE_P(Placements, RarScan, ::testing::ValuesIn(testing::kShifts));
 
 }  // namespace
 }  // namespace officecarve

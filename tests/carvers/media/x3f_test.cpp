@@ -7,28 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "carvers/carver_harness.h"
-#include "carvers/office/office_carver_harness.h"
+#include "carvers/placed_file_cases.h"
 
 namespace officecarve {
 namespace {
 
 using testimage::PseudoRandomBytes;
-using testing::DocumentAroundForeignFile;
-using testing::ImageWith;
-using testing::kShifts;
-using testing::SampleDocument;
-using testing::UnitsFor;
+using testing::AppendLe;
 
 constexpr size_t kHeaderBytes = 256;
-
-void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void PokeLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 void PokeText(std::vector<uint8_t>& out, size_t at, const std::string& text) {
   std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
@@ -39,13 +26,13 @@ void PokeText(std::vector<uint8_t>& out, size_t at, const std::string& text) {
 // pointing back at the directory.
 std::vector<uint8_t> MakeX3f(size_t image_bytes, int entries) {
   std::vector<uint8_t> file = {'F', 'O', 'V', 'b'};
-  PutLe(file, 0x00020003, 4);  // version 2.3
+  AppendLe(file, 0x00020003, 4);  // version 2.3
   const std::vector<uint8_t> id = PseudoRandomBytes(16, 5);
   file.insert(file.end(), id.begin(), id.end());
-  PutLe(file, 0, 4);     // mark bits
-  PutLe(file, 2268, 4);  // columns
-  PutLe(file, 1512, 4);  // rows
-  PutLe(file, 0, 4);     // rotation
+  AppendLe(file, 0, 4);     // mark bits
+  AppendLe(file, 2268, 4);  // columns
+  AppendLe(file, 1512, 4);  // rows
+  AppendLe(file, 0, 4);     // rotation
   file.resize(kHeaderBytes, 0);
 
   struct Section {
@@ -65,40 +52,19 @@ std::vector<uint8_t> MakeX3f(size_t image_bytes, int entries) {
 
   const size_t directory = file.size();
   file.insert(file.end(), {'S', 'E', 'C', 'd'});
-  PutLe(file, 0x00020000, 4);
-  PutLe(file, static_cast<uint64_t>(entries), 4);
+  AppendLe(file, 0x00020000, 4);
+  AppendLe(file, static_cast<uint64_t>(entries), 4);
   for (int i = 0; i < entries; ++i) {
     const Section& section = sections[static_cast<size_t>(i) % sections.size()];
-    PutLe(file, section.offset, 4);
-    PutLe(file, section.length, 4);
+    AppendLe(file, section.offset, 4);
+    AppendLe(file, section.length, 4);
     file.insert(file.end(), section.type, section.type + 4);
   }
-  PutLe(file, directory, 4);
+  AppendLe(file, directory, 4);
   return file;
 }
 
-// The shift and the cluster size (1 or 4 units, the grid starting at the file).
-class X3fCarver : public testing::CarverHarness,
-                  public ::testing::WithParamInterface<std::tuple<int64_t, uint32_t>> {
- protected:
-  int64_t Shift() const { return std::get<0>(GetParam()); }
-  uint32_t Cluster() const { return std::get<1>(GetParam()); }
-
-  void Place(const std::vector<uint8_t>& bytes) {
-    Open(ImageWith(bytes, Shift(), Shift() + UnitsFor(bytes.size(), 512) + 12));
-    SetClusters(Cluster(), Shift() % Cluster());
-  }
-
-  void CarveAlone(const std::vector<uint8_t>& bytes) {
-    Place(bytes);
-    Carve(&CarveX3f, Shift());
-  }
-
-  std::vector<int64_t> Claimed(size_t bytes) const {
-    const int64_t units = UnitsFor(bytes, 512);
-    return UnitRange(Shift(), (units + Cluster() - 1) / Cluster() * Cluster());
-  }
-};
+using X3fCarver = testing::PlacedFileCases;
 
 TEST_P(X3fCarver, EndsRightAfterTheDirectoryPointer) {
   // One entry is the shortest directory accepted, eighteen the longest.
@@ -107,7 +73,7 @@ TEST_P(X3fCarver, EndsRightAfterTheDirectoryPointer) {
     const std::vector<uint8_t> file = MakeX3f(9000, entries);
     ASSERT_NE(file.size() % 512, 0u);
 
-    CarveAlone(file);
+    CarveAlone(&CarveX3f, file);
 
     EXPECT_EQ(ClaimedUnits(), Claimed(file.size()));
   }
@@ -135,9 +101,9 @@ TEST_P(X3fCarver, PassesOverWordsThatOnlyLookLikeThePointer) {
     SCOPED_TRACE(decoy.what);
     std::vector<uint8_t> file = MakeX3f(9000, 3);
     PokeText(file, decoy.signature_at, decoy.signature);
-    PokeLe32(file, decoy.word_at, decoy.word);
+    testing::PokeLe(file, decoy.word_at, decoy.word, 4);
 
-    CarveAlone(file);
+    CarveAlone(&CarveX3f, file);
 
     EXPECT_EQ(ClaimedUnits(), Claimed(file.size()));
   }
@@ -148,7 +114,7 @@ TEST_P(X3fCarver, GivesUpAFileWhosePointerIsNeverFound) {
   // Two bytes more before the directory put the pointer off the word grid.
   misaligned.insert(misaligned.begin() + static_cast<std::ptrdiff_t>(kHeaderBytes + 70), {0, 0});
   const size_t directory = misaligned.size() - 4 - 12 - 3 * 12;
-  PokeLe32(misaligned, misaligned.size() - 4, static_cast<uint32_t>(directory));
+  testing::PokeLe(misaligned, misaligned.size() - 4, directory, 4);
   ASSERT_EQ(std::string(misaligned.begin() + directory, misaligned.begin() + directory + 4),
             "SECd");
   std::vector<uint8_t> zeros(20 * 512, 0);
@@ -157,35 +123,20 @@ TEST_P(X3fCarver, GivesUpAFileWhosePointerIsNeverFound) {
   for (const auto& [what, file] :
        {std::pair{"misaligned", misaligned}, std::pair{"zeros", zeros}}) {
     SCOPED_TRACE(what);
-    CarveAlone(file);
+    CarveAlone(&CarveX3f, file);
     ExpectNoTrace();
   }
 }
 
-TEST_P(X3fCarver, GivesUpWhenAUnitBeforeThePointerCannotBeRead) {
-  const std::vector<uint8_t> file = MakeX3f(9000, 3);
-  Place(file);
-  unreadable_->insert(Shift() + 5);
-
-  Carve(&CarveX3f, Shift());
-
-  ExpectNoTrace();
-}
-
-INSTANTIATE_TEST_SUITE_P(Placements, X3fCarver,
-                         ::testing::Combine(::testing::ValuesIn(kShifts),
-                                            ::testing::Values(1u, 4u)),
-                         [](const auto& info) {
-                           return "at_" + std::to_string(std::get<0>(info.param)) + "_cluster_" +
-                                  std::to_string(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Placements, X3fCarver, testing::PlacedFileValues(),
+                         testing::PlacedFileName);
 
 class X3fScan : public testing::CarverHarness, public ::testing::WithParamInterface<int64_t> {};
 
 TEST_P(X3fScan, LetsADocumentAroundACameraRawFileComeBackIntact) {
-  const std::vector<uint8_t> document = SampleDocument("letter.doc");
+  const std::vector<uint8_t> document = testing::SampleDocument("letter.doc");
   const std::vector<uint8_t> raw = MakeX3f(14000, 3);
-  auto built = DocumentAroundForeignFile(document, raw, GetParam(), 7);
+  auto built = testing::DocumentAroundForeignFile(document, raw, GetParam(), 7);
   Open(built.image);
 
   Carve(&CarveX3f, built.foreign_start);
@@ -196,7 +147,7 @@ TEST_P(X3fScan, LetsADocumentAroundACameraRawFileComeBackIntact) {
   ExpectOnlyRecovered(report, testing::NameAt(GetParam(), ".DOC"), document);
 }
 
-INSTANTIATE_TEST_SUITE_P(Placements, X3fScan, ::testing::ValuesIn(kShifts));
+INSTANTIATE_TEST_SUITE_P(Placements, X3fScan, ::testing::ValuesIn(testing::kShifts));
 
 }  // namespace
 }  // namespace officecarve
