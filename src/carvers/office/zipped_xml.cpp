@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/scan_state.h"
+#include "carvers/archive/zip_records.h"
 #include "carvers/carvers.h"
 #include "carvers/office/little_endian.h"
 #include "carvers/office/save_document.h"
@@ -15,12 +16,6 @@
 namespace officecarve {
 namespace {
 
-constexpr uint32_t kLocalHeader = 0x04034B50;
-constexpr uint32_t kCentralHeader = 0x02014B50;
-constexpr uint32_t kEndOfCentralDirectory = 0x06054B50;
-constexpr uint64_t kLocalFixedBytes = 30;
-constexpr uint64_t kCentralFixedBytes = 46;
-constexpr uint64_t kEndFixedBytes = 22;
 constexpr uint64_t kMaxRecordBytes = 200ull * 1024 * 1024;
 // The whole package is held in memory; past this it is given up rather than
 // letting a run of plausible-looking records exhaust memory.
@@ -52,47 +47,31 @@ bool StartsWithIgnoringCase(std::span<const uint8_t> name, std::string_view pref
 void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset) {
   CarverCall call(env, offset);
   if (!call.Started()) return;
-  if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kLocalHeader) return call.Fail();
+  if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kZipLocalHeader) return call.Fail();
 
   const Prefix* chosen = nullptr;
   uint64_t position = 0;
   // Every pass advances by at least one fixed record, and the package size
   // is bounded, so the walk ends.
   while (true) {
-    if (position > kMaxPackageBytes || !call.ReadUntil(position + 4)) return call.Fail();
-    const uint32_t signature = Le32At(call.Bytes(), position);
-    uint64_t length = 0;
-    if (signature == kLocalHeader) {
-      if (!call.ReadUntil(position + kLocalFixedBytes)) return call.Fail();
-      const auto bytes = call.Bytes();
-      length = kLocalFixedBytes + Le16At(bytes, position + 26) + Le16At(bytes, position + 28) +
-               uint64_t{Le32At(bytes, position + 18)};
-    } else if (signature == kCentralHeader) {
-      if (!call.ReadUntil(position + kCentralFixedBytes)) return call.Fail();
-      const auto bytes = call.Bytes();
-      length = kCentralFixedBytes + Le16At(bytes, position + 28) + Le16At(bytes, position + 30) +
-               Le16At(bytes, position + 32);
-    } else if (signature == kEndOfCentralDirectory) {
-      if (!call.ReadUntil(position + kEndFixedBytes)) return call.Fail();
-      length = kEndFixedBytes + Le16At(call.Bytes(), position + 20);
-    } else {
-      return call.Fail();  // data descriptors, ZIP64 records and garbage alike
-    }
-    if (length > kMaxRecordBytes) return call.Fail();
-    const uint64_t record = position;
-    position += length;
+    ZipRecord record;
+    if (position > kMaxPackageBytes || !ReadZipRecord(call, position, record)) return call.Fail();
+    if (record.length > kMaxRecordBytes) return call.Fail();
+    const uint64_t record_start = position;
+    const uint32_t signature = record.signature;
+    position += record.length;
     if (position > kMaxPackageBytes || !call.ReadUntil(position)) return call.Fail();
 
-    if (signature == kCentralHeader && chosen == nullptr) {
-      const uint16_t name_length = Le16At(call.Bytes(), record + 28);
-      const auto name = call.Bytes().subspan(record + kCentralFixedBytes, name_length);
+    if (signature == kZipCentralHeader && chosen == nullptr) {
+      const uint16_t name_length = Le16At(call.Bytes(), record_start + 28);
+      const auto name = call.Bytes().subspan(record_start + kZipCentralFixedBytes, name_length);
       for (const Prefix& prefix : kPrefixes) {
         if (!StartsWithIgnoringCase(name, prefix.text)) continue;
         if (env.family_mask & prefix.switch_bit) chosen = &prefix;
         break;
       }
     }
-    if (signature == kEndOfCentralDirectory) break;
+    if (signature == kZipEndOfCentralDirectory) break;
   }
 
   if (chosen != nullptr) {
