@@ -1,0 +1,173 @@
+// PDF files: the text is scanned for the last trailer, "startxref", the
+// offset of the cross-reference section and "%%EOF", each on its own line.
+// An "xref" right after the end marker starts an appended update, so the
+// scan goes on past it; anything else means the file ends before it. The
+// file is only claimed.
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "carvers/carvers.h"
+#include "scan/carver_frame.h"
+
+namespace officecarve {
+namespace {
+
+constexpr std::string_view kPdfMagic = "%PDF-";
+constexpr std::string_view kStartXref = "startxref";
+constexpr std::string_view kEndMarker = "%%EOF";
+constexpr std::string_view kXref = "xref";
+// The header line and the binary comment usually after it hold no trailer.
+constexpr uint64_t kScanStart = 20;
+// The whole file is held while its end is looked for.
+constexpr uint64_t kMaxHeldBytes = 200ull * 1024 * 1024;
+
+constexpr bool IsLineBreak(uint8_t byte) { return byte == '\r' || byte == '\n'; }
+
+enum class State {
+  kInLine,
+  kLineStart,
+  kAfterKeyword,
+  kBeforeNumber,
+  kInNumber,
+  kAfterNumber,
+  kAfterEndMarker,
+};
+
+// Walks the held bytes, reading more only when the scan reaches their end.
+class PdfEndScanner {
+ public:
+  explicit PdfEndScanner(CarverCall& call) : call_(call) { Refresh(); }
+
+  // The file's length up to and including the line breaks after its last
+  // end marker; nothing when the end is not found within the scan range, the
+  // readable units or the bytes we are willing to hold.
+  std::optional<uint64_t> FindEnd();
+
+ private:
+  void Refresh() {
+    bytes_ = call_.Bytes().data();
+    held_ = call_.Held();
+  }
+  bool Hold(uint64_t count) {
+    if (count <= held_) return true;
+    const bool held = call_.ReadUntil(count);
+    Refresh();
+    return held;
+  }
+  bool TextAt(uint64_t position, std::string_view text) const {
+    return std::memcmp(bytes_ + position, text.data(), text.size()) == 0;
+  }
+
+  CarverCall& call_;
+  const uint8_t* bytes_ = nullptr;
+  uint64_t held_ = 0;
+};
+
+std::optional<uint64_t> PdfEndScanner::FindEnd() {
+  State state = State::kInLine;
+  // Only whether the offset is exactly "0" matters: such a trailer belongs to
+  // a linearised file's first page section, not to the file's end.
+  bool offset_is_zero = false;
+  uint64_t position = kScanStart;
+  while (true) {
+    if (held_ > kMaxHeldBytes) return std::nullopt;
+    if (!Hold(position + 1)) return std::nullopt;
+    const uint8_t byte = bytes_[position];
+    const bool line_break = IsLineBreak(byte);
+    switch (state) {
+      case State::kInLine:
+        // Most of a file is here: run to the next line break in one go.
+        while (position < held_ && !IsLineBreak(bytes_[position])) ++position;
+        if (position < held_) {
+          ++position;
+          state = State::kLineStart;
+        }
+        break;
+      case State::kLineStart:
+        if (line_break) {
+          ++position;
+        } else {
+          if (!Hold(position + kStartXref.size())) return std::nullopt;
+          if (TextAt(position, kStartXref)) {
+            position += kStartXref.size();
+            state = State::kAfterKeyword;
+          } else {
+            ++position;
+            state = State::kInLine;
+          }
+        }
+        break;
+      case State::kAfterKeyword:
+        // Anything but a line break is looked at again as ordinary text.
+        if (line_break) {
+          ++position;
+          state = State::kBeforeNumber;
+        } else {
+          state = State::kInLine;
+        }
+        break;
+      case State::kBeforeNumber:
+        ++position;
+        if (byte >= '0' && byte <= '9') {
+          offset_is_zero = byte == '0';
+          state = State::kInNumber;
+        } else if (!line_break) {
+          state = State::kInLine;
+        }
+        break;
+      case State::kInNumber:
+        ++position;
+        if (byte >= '0' && byte <= '9') {
+          offset_is_zero = false;
+        } else {
+          state = line_break ? State::kAfterNumber : State::kInLine;
+        }
+        break;
+      case State::kAfterNumber:
+        if (line_break) {
+          ++position;
+        } else {
+          if (!Hold(position + kEndMarker.size())) return std::nullopt;
+          if (!offset_is_zero && TextAt(position, kEndMarker)) {
+            position += kEndMarker.size();
+            state = State::kAfterEndMarker;
+          } else {
+            ++position;
+            state = State::kInLine;
+          }
+        }
+        break;
+      case State::kAfterEndMarker:
+        if (line_break) {
+          ++position;
+        } else {
+          // Bytes past the range or unreadable cannot start an update: the
+          // file ends here all the same.
+          if (!Hold(position + kXref.size()) || !TextAt(position, kXref)) return position;
+          position += kXref.size();
+          state = State::kInLine;
+        }
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+void CarvePdf(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  const auto header = call.Bytes();
+  if (header.size() < kPdfMagic.size() ||
+      std::memcmp(header.data(), kPdfMagic.data(), kPdfMagic.size()) != 0) {
+    return call.Fail();
+  }
+  const std::optional<uint64_t> end = PdfEndScanner(call).FindEnd();
+  if (!end) return call.Fail();
+  // Units read to see what follows the end marker are not the file's.
+  call.TrimTo(*end);
+  call.Complete();
+}
+
+}  // namespace officecarve

@@ -1,0 +1,55 @@
+// ZIP archives (and zipped drawings, which are ZIP archives too): the records
+// are walked from the first local header to the end of the central directory
+// to bound the archive, which is only claimed. Entry data is never read: its
+// units are claimed unread, so memory grows with the records, not the data.
+#include <string_view>
+
+#include "carvers/archive/zip_records.h"
+#include "carvers/carvers.h"
+#include "carvers/office/little_endian.h"
+#include "scan/carver_frame.h"
+
+namespace officecarve {
+namespace {
+
+// Jumps over the record at buffer `position` of which `rest` bytes lie
+// ahead: while at least two units of it remain, the next unit is claimed
+// unread and `rest` shrinks by a unit, so only the record's end is read.
+// Units are taken past the held bytes, and after a fixed part that crossed a
+// unit boundary more than a unit of the record can be held already: a unit
+// is skipped only when the record covers it to its last byte. False when the
+// scan range ends first.
+bool JumpOver(CarverCall& call, uint64_t position, uint64_t& rest) {
+  const uint64_t unit_bytes = call.Env().bytes_per_sector;
+  while (rest >= 2 * unit_bytes && position + rest >= call.Held() + unit_bytes) {
+    if (!call.SkipClaim()) return false;
+    rest -= unit_bytes;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CarveZip(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kZipLocalHeader) return call.Fail();
+
+  uint64_t position = 0;
+  // Every record moves the position on by at least its fixed part, whose
+  // bytes are read from the scan range, so the range bounds the walk.
+  while (true) {
+    // Only the current record is ever looked at again; dropping what lies
+    // before it keeps an archive of many entries small in memory.
+    call.Compact(position);
+    ZipRecord record;
+    if (!ReadZipRecord(call, position, record)) return call.Fail();
+    uint64_t rest = record.length;
+    if (!JumpOver(call, position, rest)) return call.Fail();
+    position += rest;
+    if (!call.ReadUntil(position)) return call.Fail();
+    if (record.signature == kZipEndOfCentralDirectory) return call.Complete();
+  }
+}
+
+}  // namespace officecarve
