@@ -26,7 +26,7 @@ constexpr std::array kTable = {
     DispatchRow{AsfWithProperties, kCarve, &CarveAsfDeclared, false},
     DispatchRow{TiffFamily, kCarve, &CarveTiff, true},
     DispatchRow{Rar, kCarve, &CarveRar, false},
-    DispatchRow{Zip, kCarve, &CarveZip, false},
+    DispatchRow{Zip, kCarve, &CarveZip, true},
     DispatchRow{Cabinet, kCarve, &CarveCabinet, false},
     DispatchRow{SevenZip, kCarve, &CarveSevenZip, false},
     DispatchRow{Mp4, kCarve, &CarveIsoMedia, true},

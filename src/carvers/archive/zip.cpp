@@ -1,16 +1,23 @@
 // ZIP archives (and zipped drawings, which are ZIP archives too): the records
 // are walked from the first local header to the end of the central directory
-// to bound the archive, which is only claimed. Entry data is never read: its
-// units are claimed unread, so memory grows with the records, not the data.
+// to bound the archive, which is claimed. Entry data is never read when its
+// size is known: its units are claimed unread, so memory grows with the
+// records, not the data. An archive whose central directory shows an office
+// package (written by a producer that does not put "[Content_Types].xml"
+// first) is also saved as the document it is.
 #include <string_view>
 
+#include "carvers/archive/zip_office_package.h"
 #include "carvers/archive/zip_records.h"
 #include "carvers/carvers.h"
 #include "carvers/office/little_endian.h"
+#include "carvers/office/zip_data_descriptor.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {
 namespace {
+
+constexpr uint64_t kMaxEntryBytes = 200ull * 1024 * 1024;
 
 // Jumps over the record at buffer `position` of which `rest` bytes lie
 // ahead: while at least two units of it remain, the next unit is claimed
@@ -28,14 +35,27 @@ bool JumpOver(CarverCall& call, uint64_t position, uint64_t& rest) {
   return true;
 }
 
+// The length of a local header's record when its sizes follow the data in a
+// descriptor: the data has to be read to find it.
+bool LengthThroughDescriptor(CarverCall& call, uint64_t position, uint64_t& length) {
+  const uint64_t data_start = ZipLocalDataStart(call, position);
+  if (!call.ReadUntil(data_start)) return false;
+  const auto end = FindDataDescriptorEnd(call, data_start, kMaxEntryBytes);
+  if (!end) return false;
+  length = *end - position;
+  return true;
+}
+
 }  // namespace
 
-void CarveZip(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
   CarverCall call(env, offset);
   if (!call.Started()) return;
   if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kZipLocalHeader) return call.Fail();
 
+  OfficePackageWatch office;
   uint64_t position = 0;
+  uint64_t archive_bytes = 0;
   // Every record moves the position on by at least its fixed part, whose
   // bytes are read from the scan range, so the range bounds the walk.
   while (true) {
@@ -44,12 +64,26 @@ void CarveZip(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     call.Compact(position);
     ZipRecord record;
     if (!ReadZipRecord(call, position, record)) return call.Fail();
+    if (record.signature == kZipLocalHeader && ZipLocalUsesDescriptor(call, position) &&
+        !LengthThroughDescriptor(call, position, record.length)) {
+      return call.Fail();
+    }
     uint64_t rest = record.length;
     if (!JumpOver(call, position, rest)) return call.Fail();
+    const uint64_t record_start = position;
     position += rest;
     if (!call.ReadUntil(position)) return call.Fail();
-    if (record.signature == kZipEndOfCentralDirectory) return call.Complete();
+    archive_bytes += record.length;
+    if (record.signature == kZipCentralHeader) {
+      const auto bytes = call.Bytes();
+      office.SeeCentralName(
+          bytes.subspan(record_start + kZipCentralFixedBytes, Le16At(bytes, record_start + 28)),
+          env.family_mask);
+    }
+    if (record.signature == kZipEndOfCentralDirectory) break;
   }
+  if (!folder.empty()) office.SaveIfPackage(call, folder, offset, archive_bytes);
+  call.Complete();
 }
 
 }  // namespace officecarve

@@ -40,4 +40,15 @@ bool ReadZipRecord(CarverCall& call, uint64_t position, ZipRecord& record) {
   return true;
 }
 
+bool ZipLocalUsesDescriptor(CarverCall& call, uint64_t position) {
+  constexpr uint16_t kDataDescriptorFlag = 0x0008;
+  return (Le16At(call.Bytes(), position + 6) & kDataDescriptorFlag) != 0;
+}
+
+uint64_t ZipLocalDataStart(CarverCall& call, uint64_t position) {
+  const auto bytes = call.Bytes();
+  return position + kZipLocalFixedBytes + Le16At(bytes, position + 26) +
+         Le16At(bytes, position + 28);
+}
+
 }  // namespace officecarve

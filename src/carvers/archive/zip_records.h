@@ -29,4 +29,10 @@ struct ZipRecord {
 // signature is none of the three.
 bool ReadZipRecord(CarverCall& call, uint64_t position, ZipRecord& record);
 
+// For a local header whose fixed part is held at `position`: whether its
+// sizes follow the data in a data descriptor (general-purpose flag bit 3),
+// and where its data starts.
+bool ZipLocalUsesDescriptor(CarverCall& call, uint64_t position);
+uint64_t ZipLocalDataStart(CarverCall& call, uint64_t position);
+
 }  // namespace officecarve
