@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "carvers/archive/pass_record.h"
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
-#include "carvers/office/little_endian.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {
@@ -44,10 +44,6 @@ bool IsTopLevelObject(std::span<const uint8_t> bytes, uint64_t at) {
     if (BytesAre(bytes, at + 1, family)) return true;
   }
   return false;
-}
-
-uint64_t Le64At(std::span<const uint8_t> bytes, uint64_t at) {
-  return uint64_t{Le32At(bytes, at)} | (uint64_t{Le32At(bytes, at + 4)} << 32);
 }
 
 }  // namespace

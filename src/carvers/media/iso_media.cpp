@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/media/long_record.h"
 #include "scan/carver_frame.h"
@@ -19,11 +20,6 @@ constexpr uint32_t kFtypSizeLimit = 256;
 // stray byte pattern) ends the file before it.
 constexpr std::array<std::string_view, 6> kWalkedBoxTypes = {"moov", "mdat", "free",
                                                              "wide", "uuid", "isom"};
-
-uint32_t Be32At(std::span<const uint8_t> bytes, uint64_t at) {
-  return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
-         static_cast<uint32_t>(bytes[at + 2]) << 8 | static_cast<uint32_t>(bytes[at + 3]);
-}
 
 std::string_view TypeAt(std::span<const uint8_t> bytes, uint64_t at) {
   return {reinterpret_cast<const char*>(bytes.data() + at), 4};

@@ -2,6 +2,7 @@
 #include <span>
 #include <string_view>
 
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "scan/carver_frame.h"
 
@@ -22,11 +23,6 @@ constexpr uint32_t kMaxArrivalTimeStep = 3'200'000;
 constexpr uint64_t kCompactBeyond = 8'404'992;
 constexpr uint64_t kKeptBytes = 2'101'248;
 constexpr uint64_t kDroppedUpTo = 4'202'496;
-
-uint32_t Be32At(std::span<const uint8_t> bytes, uint64_t at) {
-  return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
-         static_cast<uint32_t>(bytes[at + 2]) << 8 | static_cast<uint32_t>(bytes[at + 3]);
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "scan/carver_frame.h"
 
@@ -21,11 +22,6 @@ constexpr std::string_view kEndChunk = "IEND"sv;
 constexpr uint32_t kMaxChunkRemaining = 1'000'000;
 // Largest buffer position after a chunk; skipped units do not count.
 constexpr uint64_t kMaxBufferPosition = 100ull << 20;
-
-constexpr uint32_t Be32At(std::span<const uint8_t> bytes, uint64_t at) {
-  return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
-         (uint32_t{bytes[at + 2]} << 8) | uint32_t{bytes[at + 3]};
-}
 
 bool FetchUnit(CarverCall& call) {
   return call.ReadUntil(call.Held() + call.Env().bytes_per_sector);

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
 #include "scan/carver_frame.h"
@@ -21,11 +22,6 @@ constexpr size_t kSecondLengthWord = 132;
 constexpr size_t kHeaderBytes = kSecondLengthWord + 4;
 // Larger than any camera's raw file.
 constexpr uint32_t kMaxRafBytes = 200 * 1024 * 1024;
-
-uint32_t Be32At(std::span<const uint8_t> bytes, size_t at) {
-  return (static_cast<uint32_t>(bytes[at]) << 24) | (static_cast<uint32_t>(bytes[at + 1]) << 16) |
-         (static_cast<uint32_t>(bytes[at + 2]) << 8) | static_cast<uint32_t>(bytes[at + 3]);
-}
 
 }  // namespace
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/scan_state.h"
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
-#include "carvers/office/little_endian.h"
 #include "carvers/office/save_document.h"
 #include "scan/carver_frame.h"
 

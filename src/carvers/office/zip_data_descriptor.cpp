@@ -3,17 +3,13 @@
 #include <cstring>
 #include <span>
 
-#include "carvers/office/little_endian.h"
+#include "carvers/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {
 namespace {
 
 constexpr uint32_t kDescriptorSignature = 0x08074B50;
-
-uint64_t Le64At(std::span<const uint8_t> bytes, uint64_t at) {
-  return uint64_t{Le32At(bytes, at)} | (uint64_t{Le32At(bytes, at + 4)} << 32);
-}
 
 bool IsNextRecordSignature(std::span<const uint8_t> bytes, uint64_t at) {
   if (bytes[at] != 'P' || bytes[at + 1] != 'K') return false;

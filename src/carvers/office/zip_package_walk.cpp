@@ -1,7 +1,7 @@
 #include "carvers/office/zip_package_walk.h"
 
 #include "carvers/archive/zip_records.h"
-#include "carvers/office/little_endian.h"
+#include "carvers/byte_order.h"
 #include "carvers/office/zip_data_descriptor.h"
 #include "scan/carver_frame.h"
 

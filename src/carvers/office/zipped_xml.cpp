@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "app/scan_state.h"
+#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
-#include "carvers/office/little_endian.h"
 #include "carvers/office/package_family.h"
 #include "carvers/office/save_document.h"
 #include "carvers/office/zip_package_walk.h"
