@@ -1,24 +1,28 @@
 #include "verdict/printable_name.h"
 
-#include <cstdio>
-
 namespace officecarve {
 namespace {
 
 constexpr size_t kMaxShownCharacters = 80;
 
+void AppendHex(std::string& text, uint32_t value, int digits) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+    text.push_back(kDigits[(value >> shift) & 0xF]);
+  }
+}
+
+// `unit` is a byte, or a UTF-16 code unit when `wide`.
 void AppendCodeUnit(std::string& text, uint32_t unit, bool wide) {
   if (unit >= 0x20 && unit < 0x7F && unit != '\\') {
     text.push_back(static_cast<char>(unit));
-    return;
-  }
-  char escaped[8];
-  if (wide && unit > 0xFF) {
-    std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(unit));
+  } else if (wide && unit > 0xFF) {
+    text += "\\u";
+    AppendHex(text, unit, 4);
   } else {
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(unit));
+    text += "\\x";
+    AppendHex(text, unit, 2);
   }
-  text += escaped;
 }
 
 }  // namespace
