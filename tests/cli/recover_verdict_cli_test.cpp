@@ -127,5 +127,20 @@ TEST(RecoverVerdict, TheReportReplacesOnlyAnEarlierReport) {
   EXPECT_FALSE(fs::exists(dir / "fresh/officecarve-report.json"));
 }
 
+// File names on Linux are bytes; a Latin-1 folder name used to make the
+// report writer throw.
+TEST(RecoverVerdict, AReportNamingFoldersThatAreNotUtf8IsStillWritten) {
+  TempDir dir;
+  const Disk disk = BuildDisk(dir);
+  const std::string folder = dir / "caf\xE9";
+
+  const ProcessResult run = Recover({disk.image, "-o", folder, "--report", "-q"});
+
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const auto report =
+      nlohmann::json::parse(testimage::ReadFileBytes(folder + "/officecarve-report.json"));
+  EXPECT_EQ(report["recovered_count"], 3);
+}
+
 }  // namespace
 }  // namespace officecarve::testing
