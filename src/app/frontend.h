@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "verdict/verdict.h"
+
 namespace officecarve {
 
 enum class MessageButtons { kOk, kYesNo, kAbortRetryIgnore };
@@ -29,6 +31,8 @@ struct RecoveredFile {
   int64_t start_sector = 0;
   std::string family;  // "doc", "xls", "ppt"
   bool saved = false;  // false when the save failed and the user went on
+  // Checked once the file is on disk; unchecked when it was not written.
+  Verdict verdict;
 };
 
 // How the engine reaches the user. The Qt windows implement it with real

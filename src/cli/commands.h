@@ -15,6 +15,9 @@ inline constexpr int kExitFailed = 1;  // bad input, unopenable source, refused 
 inline constexpr int kExitUsage = 2;   // the command line itself was wrong
 inline constexpr int kExitSaveAborted = 3;
 
+// The one name `recover --report` writes into the output folder.
+inline constexpr char kReportFileName[] = "officecarve-report.json";
+
 struct RecoverOptions {
   std::string source;
   std::string output;
@@ -25,6 +28,8 @@ struct RecoverOptions {
   std::optional<std::string> file_system;
   std::optional<std::string> cluster;
   std::string json_path;
+  // Also write the JSON report as kReportFileName into the output folder.
+  bool write_report = false;
   TerminalFrontend::Options terminal;
 };
 

@@ -1,9 +1,14 @@
 #include "cli/json_report.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/raw_handle.h"
 #include "scan/file_kind.h"
 
 namespace officecarve::cli {
@@ -33,12 +38,15 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
   }
   json files = json::array();
   for (const RecoveredFile& file : report.files) {
-    files.push_back({{"name", file.name},
-                     {"path", file.path},
-                     {"size", file.size},
-                     {"start_sector", file.start_sector},
-                     {"family", file.family},
-                     {"saved", file.saved}});
+    files.push_back(
+        {{"name", file.name},
+         {"path", file.path},
+         {"size", file.size},
+         {"start_sector", file.start_sector},
+         {"family", file.family},
+         {"saved", file.saved},
+         {"verdict", VerdictName(file.verdict.state)},
+         {"problem", file.verdict.problem.empty() ? json(nullptr) : json(file.verdict.problem)}});
   }
   const VolumeGeometry& geometry = report.geometry;
   json document = {
@@ -63,7 +71,9 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
       {"recovered_count", report.recovered_count},
       {"files", files},
   };
-  return document.dump(2) + "\n";
+  // Paths and names come from the disk and the command line and need not be
+  // UTF-8; they are written with replacement characters rather than failing.
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, int* error) {
@@ -75,6 +85,38 @@ bool WriteTextFile(const std::string& path, const std::string& text, int* error)
     return false;
   }
   return true;
+}
+
+std::optional<std::string> WriteReportFile(const std::string& path, const std::string& text) {
+  const std::string not_ours = "exists and is not a plain file of its own; left alone";
+  // A link of either kind would carry the write to another of the user's files.
+  const auto ours = [](const struct stat& status) {
+    return S_ISREG(status.st_mode) && status.st_nlink <= 1;
+  };
+  struct stat before {};
+  if (lstat(path.c_str(), &before) == 0 && !ours(before)) return not_ours;
+  // O_NOFOLLOW and the check after opening close the gap between the look
+  // and the open; a pipe opened without blocking is refused, not waited on.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == ELOOP ? not_ours : OsErrorText(errno);
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || !ours(opened)) {
+    close(fd);
+    return not_ours;
+  }
+  int error = 0;
+  if (ftruncate(fd, 0) != 0) error = errno;
+  for (size_t written = 0; error == 0 && written < text.size();) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    written += static_cast<size_t>(count);
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) return OsErrorText(error);
+  return std::nullopt;
 }
 
 }  // namespace officecarve::cli

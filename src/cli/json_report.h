@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "scan/scan_driver.h"
@@ -15,5 +16,12 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
 
 // Writes text to path; false (with errno) when it could not.
 bool WriteTextFile(const std::string& path, const std::string& text, int* error);
+
+// Writes the report under its own name in the output folder. Anything else
+// standing under that name (a symbolic or hard link, a folder, a device, a
+// pipe) is refused,
+// so the report never replaces more than an earlier report. Returns why it
+// could not be written, or nothing.
+std::optional<std::string> WriteReportFile(const std::string& path, const std::string& text);
 
 }  // namespace officecarve::cli

@@ -55,10 +55,19 @@ int RunRecover(const RecoverOptions& options) {
 
   ScanDriver driver(app.source, frontend, app.state, app.texts);
   const ScanReport report = driver.Start(request);
+  const std::string json = ScanReportJson(app.source, report);
   if (!options.json_path.empty()) {
     int error = 0;
-    if (!WriteTextFile(options.json_path, ScanReportJson(app.source, report), &error)) {
+    if (!WriteTextFile(options.json_path, json, &error)) {
       std::cerr << options.json_path << ": " << OsErrorText(error) << "\n";
+      return kExitFailed;
+    }
+  }
+  // Only a scan that started has accepted the folder (it is not on the source).
+  if (options.write_report && report.started) {
+    const std::string path = (std::filesystem::path(options.output) / kReportFileName).string();
+    if (const auto problem = WriteReportFile(path, json)) {
+      std::cerr << path << ": " << *problem << "\n";
       return kExitFailed;
     }
   }

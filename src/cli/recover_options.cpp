@@ -65,6 +65,9 @@ void AddRecoverCommand(CLI::App& app, CommandContext& context) {
       ->check(CLI::IsMember(ClusterSizeNames(), CLI::ignore_case));
   recover->add_option("--json", options.json_path,
                       "Also write a machine-readable report of the run to this file");
+  recover->add_flag("--report", options.write_report,
+                    std::string("Also write that report as ") + kReportFileName +
+                        " into the output folder, replacing only an earlier report of that name");
   recover->add_flag("-q,--quiet", options.terminal.quiet,
                     "Do not print a line for each recovered file");
   recover

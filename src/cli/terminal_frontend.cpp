@@ -144,8 +144,10 @@ void TerminalFrontend::PumpMessages() {
 void TerminalFrontend::FileRecovered(const RecoveredFile& file, bool saved) {
   if (options_.quiet || !saved) return;
   ClearProgress();
-  std::cout << file.name << "  " << file.size << " bytes  sector " << file.start_sector
-            << std::endl;
+  std::cout << file.name << "  " << file.size << " bytes  sector " << file.start_sector << "  "
+            << VerdictName(file.verdict.state);
+  if (!file.verdict.problem.empty()) std::cout << ": " << file.verdict.problem;
+  std::cout << std::endl;
 }
 
 }  // namespace officecarve::cli

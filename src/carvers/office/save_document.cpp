@@ -4,6 +4,7 @@
 #include "platform/raw_handle.h"
 #include "scan/carver_frame.h"
 #include "scan/start_sector_code.h"
+#include "verdict/verdict.h"
 
 namespace officecarve {
 
@@ -33,6 +34,9 @@ void WriteRecoveredDocument(CarverEnv& env, std::string_view folder, int64_t off
   file.start_sector = offset / env.bytes_per_sector;
   file.family = family;
   file.saved = SaveRecoveredBuffer(env, file.path, bytes);
+  // Read back from disk, so the verdict is about what the user will open.
+  file.verdict =
+      file.saved ? CheckRecoveredFile(file.path) : Verdict::Unchecked("the file was not written");
   ++env.state.recovered_count;
   if (env.recovered != nullptr) env.recovered->push_back(file);
   env.frontend.FileRecovered(file, file.saved);

@@ -118,6 +118,40 @@ TEST_F(SaveRecoveredDocument, IgnoreGoesOnToTheNextDocument) {
   ASSERT_EQ(report.files.size(), 2u);
   EXPECT_FALSE(report.files[0].saved);
   EXPECT_TRUE(report.files[1].saved);
+  EXPECT_EQ(report.files[0].verdict.state, VerdictState::kUnchecked);
+  EXPECT_EQ(report.files[0].verdict.problem, "the file was not written");
+  EXPECT_EQ(report.files[1].verdict.state, VerdictState::kIntact);
+}
+
+TEST_F(SaveRecoveredDocument, EachWrittenDocumentCarriesTheVerdictOfItsFile) {
+  // The first chain link of the letter's FAT is made to point at itself: the
+  // carver, which reads the FAT only for the length, still writes the letter.
+  std::vector<uint8_t> looping = letter_;
+  const size_t fat = (static_cast<size_t>(looping[76] | (looping[77] << 8)) + 1) * 512;
+  uint32_t link = 0;
+  while (link < 127 && (looping[fat + 4 * link] != link + 1 || looping[fat + 4 * link + 1] != 0)) {
+    ++link;
+  }
+  ASSERT_LT(link, 127u);
+  looping[fat + 4 * link] = static_cast<uint8_t>(link);
+  testimage::ImageBuilder image(static_cast<uint64_t>(kLetterSector + 60));
+  image.FillNoise(0, kLetterSector + 59, 3);
+  image.Place(kBudgetSector, budget_);
+  image.Place(kLetterSector, looping);
+  Open(image);
+
+  const ScanReport report = ScanAll();
+
+  ASSERT_EQ(report.files.size(), 2u);
+  EXPECT_EQ(report.files[0].name, kLetterName);
+  EXPECT_EQ(report.files[0].verdict.state, VerdictState::kDamaged);
+  EXPECT_NE(
+      report.files[0].verdict.problem.find(": chain loops back to sector " + std::to_string(link)),
+      std::string::npos)
+      << report.files[0].verdict.problem;
+  EXPECT_EQ(report.files[1].verdict.state, VerdictState::kIntact);
+  ASSERT_EQ(frontend_.files.size(), 2u);
+  EXPECT_EQ(frontend_.files[0].verdict.problem, report.files[0].verdict.problem);
 }
 
 TEST_F(SaveRecoveredDocument, AFullDestinationLeavesNoPartialDocument) {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace officecarve {
+
+inline constexpr uint16_t kZipStored = 0;
+inline constexpr uint16_t kZipDeflated = 8;
+
+// Unpacks one entry's data (stored or raw deflate) and compares it with the
+// size and CRC-32 the central directory lists. Returns the problem, without
+// the entry's name, or nothing when both agree. Memory stays small whatever
+// the entry claims: the output is checked in chunks and never kept.
+std::optional<std::string> CheckEntryContent(std::span<const uint8_t> data, uint16_t method,
+                                             uint64_t size, uint32_t crc);
+
+}  // namespace officecarve
