@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "carvers/office/little_endian.h"
+#include "carvers/byte_order.h"
 #include "verdict/printable_name.h"
 #include "verdict/verdict.h"
 
@@ -39,10 +39,6 @@ constexpr uint16_t kMaxNameBytes = 64;
 
 uint64_t CeilDiv(uint64_t value, uint64_t divisor) {
   return value / divisor + (value % divisor != 0 ? 1 : 0);
-}
-
-uint64_t Le64At(std::span<const uint8_t> bytes, uint64_t at) {
-  return Le32At(bytes, at) | (uint64_t{Le32At(bytes, at + 4)} << 32);
 }
 
 // Which chain owns each sector (0 for none), so that a second claim on a
