@@ -42,11 +42,11 @@ void CarverCall::ClaimUnit(int64_t unit) {
 
 int64_t CarverCall::NextUnclaimedUnit() {
   const int64_t unit_bytes = env_.bytes_per_sector;
-  int64_t unit = read_position_ / unit_bytes;
-  while (unit <= env_.range_last && env_.map.IsClaimed(unit)) {
-    read_position_ += unit_bytes;
-    unit = read_position_ / unit_bytes;
-  }
+  const int64_t from = read_position_ / unit_bytes;
+  const int64_t unit = env_.map.NextUnclaimed(from, env_.range_last);
+  // The read position keeps its offset within a unit, as stepping one unit
+  // at a time would.
+  read_position_ += (std::max(unit, from) - from) * unit_bytes;
   return unit > env_.range_last ? -1 : unit;
 }
 

@@ -17,6 +17,21 @@ ClaimedSectorMap::ClaimedSectorMap(int64_t last_sector) : last_sector_(last_sect
   }
 }
 
+int64_t ClaimedSectorMap::NextUnclaimed(int64_t from, int64_t limit) const {
+  int64_t sector = from;
+  while (sector <= limit) {
+    if (!Inside(sector)) return sector;
+    const uint32_t word = words_[Word(sector)];
+    if (word == 0xFFFFFFFFu && sector % 32 == 0) {
+      sector += 32;
+      continue;
+    }
+    if ((word & Bit(sector)) == 0) return sector;
+    ++sector;
+  }
+  return limit + 1;
+}
+
 uint64_t ClaimedSectorMap::CountClaimed() const {
   uint64_t count = 0;
   for (size_t i = 0; i < word_count_; ++i) count += std::popcount(words_[i]);

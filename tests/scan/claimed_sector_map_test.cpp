@@ -32,6 +32,27 @@ TEST(ClaimedSectorMap, ClaimsAndReleasesSectorsOneByOneAcrossWordEdges) {
   EXPECT_EQ(map.CountClaimed(), 5u);
 }
 
+TEST(ClaimedSectorMap, FindsTheNextUnclaimedSectorAsAStepByStepWalkWould) {
+  ClaimedSectorMap map(1000);
+  // Runs of every length, many of them whole words, some crossing word edges.
+  uint32_t seed = 12345;
+  for (int64_t sector = 0; sector <= 1000;) {
+    seed = seed * 1103515245u + 12345u;
+    const int64_t run = (seed >> 16) % 90;
+    if ((seed >> 8) % 3 != 0) {
+      for (int64_t i = 0; i < run && sector + i <= 1000; ++i) map.Claim(sector + i);
+    }
+    sector += run + 1;
+  }
+  for (const int64_t limit : {int64_t{1000}, int64_t{700}, int64_t{1200}}) {
+    for (int64_t from = -3; from <= limit + 2; ++from) {
+      int64_t expected = from;
+      while (expected <= limit && map.IsClaimed(expected)) ++expected;
+      ASSERT_EQ(map.NextUnclaimed(from, limit), expected) << from << " up to " << limit;
+    }
+  }
+}
+
 TEST(ClaimedSectorMap, NeverClaimsOutsideTheVolume) {
   ClaimedSectorMap map(40);  // the last word is only partly used
   for (const int64_t sector :
