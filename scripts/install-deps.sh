@@ -9,6 +9,8 @@ packages=(
   zlib1g-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev fonts-noto-cjk
   dosfstools ntfs-3g exfatprogs
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine64 ccache
+  dpkg-dev help2man
 )
 
 missing=()
