@@ -24,6 +24,14 @@ cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64
   >/dev/null
 cmake --build build-mingw --target officecarve officecarve_tests -j "$jobs"
 echo "windows-test: cross build took $((SECONDS - started)) s" >&2
+# The .zip of the Windows command line.
+rm -rf build-mingw/packages
+cpack --config build-mingw/CPackConfig.cmake -B build-mingw/packages >/dev/null
+zip="$(find build-mingw/packages -maxdepth 1 -name 'officecarve-*-windows-x86_64.zip' | head -n 1)"
+if [ -z "$zip" ] || ! cmake -E tar tf "$zip" | grep -q '/bin/officecarve\.exe$'; then
+  echo "windows-test: cpack made no .zip holding officecarve.exe" >&2
+  exit 1
+fi
 
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine="$(command -v wine64 || command -v wine)"

@@ -17,7 +17,7 @@ struct SourceIdentity {
   // Windows names volumes by letter: the upper-case drive letter of a volume
   // source, '#' for an image file source, 0 when unknown.
   char drive_letter = 0;
-  std::string image_path;  // Windows: the image file's absolute path
+  std::string image_path = {};  // Windows: the image file's absolute path
 };
 
 // Identifies the source at source_path: a block device, a regular (image)

@@ -18,7 +18,7 @@ inline std::string FindFormatter(const std::string& name) {
   // The Linux formatters cannot run here, even where the Linux root is reachable.
   (void)name;
   return {};
-#endif
+#else
   std::vector<std::string> folders;
   if (const char* path = std::getenv("PATH")) {
     std::string list = path;
@@ -35,6 +35,7 @@ inline std::string FindFormatter(const std::string& name) {
     if (std::filesystem::is_regular_file(candidate, error)) return candidate.string();
   }
   return {};
+#endif
 }
 
 // Runs a formatter on an image file, its output discarded; true when it
