@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
       "is opened read-only and never written.",
       "officecarve"};
   app.require_subcommand(1);
+  // Options look the same everywhere; on Windows "/data/disk.img" stays a path.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("officecarve ") + OFFICECARVE_VERSION);
 
   CommandContext context;
