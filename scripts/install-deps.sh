@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev fonts-noto-cjk
   dosfstools ntfs-3g exfatprogs
   clang libclang-rt-14-dev valgrind
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine64 ccache
+  dpkg-dev help2man
 )
 
 missing=()

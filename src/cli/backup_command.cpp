@@ -32,7 +32,7 @@ int RunBackupCommand(const BackupArguments& arguments) {
       CheckBackupRange(app.source, frontend, app.texts, arguments.first.value_or("0"), last_text);
   if (!range) return kExitFailed;
   const BackupOutcome outcome = RunBackup(app.source, frontend, app.state, app.texts, *range,
-                                          arguments.image, PosixImageWriterFactory());
+                                          arguments.image, SystemImageWriterFactory());
   switch (outcome.result) {
     case BackupResult::kFinished:
     case BackupResult::kFinishedWithErrors:

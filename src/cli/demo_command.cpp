@@ -84,7 +84,7 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
                 document.fragments, name.c_str(), verdict.c_str(), around.c_str());
   }
   std::printf("\n%zu of %zu documents recovered byte for byte into %s\n",
-              demo.documents.size() - failures, demo.documents.size(), recovered.c_str());
+              demo.documents.size() - failures, demo.documents.size(), recovered.string().c_str());
   return failures == 0 ? kExitOk : kExitFailed;
 }
 

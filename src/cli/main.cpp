@@ -1,10 +1,11 @@
 // officecarve: the headless front end. Recovers lost office documents from a
 // partition, a whole disk or a raw image.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
   using namespace officecarve::cli;
@@ -14,11 +15,14 @@ int main(int argc, char** argv) {
       "is opened read-only and never written.",
       "officecarve"};
   app.require_subcommand(1);
+  // Options look the same everywhere; on Windows "/data/disk.img" stays a path.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("officecarve ") + OFFICECARVE_VERSION);
 
   CommandContext context;
-  context.stdin_is_terminal = isatty(STDIN_FILENO);
-  context.stderr_is_terminal = isatty(STDERR_FILENO);
+  context.stdin_is_terminal = officecarve::IsTerminal(officecarve::StandardStream::kInput);
+  context.stderr_is_terminal = officecarve::IsTerminal(officecarve::StandardStream::kError);
+  officecarve::PrepareTerminal();
   AddRecoverCommand(app, context);
   AddProbeCommand(app, context);
   AddViewCommand(app, context);
@@ -27,7 +31,11 @@ int main(int argc, char** argv) {
   AddDemoCommand(app, context);
 
   try {
-    app.parse(argc, argv);
+    // Paths reach the engine as UTF-8 on every system.
+    const std::vector<std::string> arguments = officecarve::CommandLineArguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kExitOk : kExitUsage;
   }

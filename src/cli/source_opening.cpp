@@ -1,24 +1,19 @@
 #include "cli/source_opening.h"
 
-#include <sys/stat.h>
-
 #include "app/open_source.h"
 #include "platform/block_devices.h"
 
 namespace officecarve::cli {
 
-TextVariant VariantFromLocale() {
-  return VariantForCodePage(CodePageForLocale(LocaleFromEnvironment()));
-}
+TextVariant VariantFromLocale() { return VariantForCodePage(SystemCodePage()); }
 
 bool OpenSourceArgument(Application& app, Frontend& frontend, const std::string& source) {
-  struct stat facts {};
-  if (::stat(source.c_str(), &facts) == 0 && S_ISBLK(facts.st_mode)) {
-    std::string display = source;
+  if (const auto volume_path = VolumePathForArgument(source)) {
+    std::string display = *volume_path;
     for (const BlockDevice& device : ListBlockDevices()) {
-      if (device.path == source) display = DescribeBlockDevice(device);
+      if (device.path == *volume_path) display = DescribeBlockDevice(device);
     }
-    return OpenVolumeAndReport(app, frontend, source, display);
+    return OpenVolumeAndReport(app, frontend, *volume_path, display);
   }
   return OpenImageAndReport(app, frontend, source);
 }

@@ -1,22 +1,12 @@
 #include "cli/terminal_frontend.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cctype>
 #include <iostream>
 
+#include "platform/console.h"
+
 namespace officecarve::cli {
 namespace {
-
-volatile sig_atomic_t g_interrupts = 0;
-
-void OnInterrupt(int) {
-  // A third Ctrl-C leaves at once, for a device that hangs in a read.
-  g_interrupts = g_interrupts + 1;
-  if (g_interrupts >= 3) _exit(130);
-}
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
@@ -27,12 +17,7 @@ TerminalFrontend::TerminalFrontend(ScanState& state, Options options)
 
 TerminalFrontend::~TerminalFrontend() { ClearProgress(); }
 
-void TerminalFrontend::InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-}
+void TerminalFrontend::InstallInterruptHandler() { InstallInterruptCounter(); }
 
 void TerminalFrontend::ClearProgress() {
   if (!line_drawn_) return;
@@ -129,7 +114,7 @@ void TerminalFrontend::CloseProgressWindow(ProgressWindow window) {
 void TerminalFrontend::PumpMessages() {
   // Each Ctrl-C presses the button of the window that is showing: cancel
   // during the search or a backup, stop during the recovery.
-  while (handled_interrupts_ < g_interrupts) {
+  while (handled_interrupts_ < InterruptCount()) {
     ++handled_interrupts_;
     if (window_open_[1]) {
       state_.run_state = RunState::kStopped;

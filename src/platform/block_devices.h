@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct BlockDevice {
 std::vector<BlockDevice> ListBlockDevices(const std::string& sys_class_block = "/sys/class/block",
                                           const std::string& dev_dir = "/dev",
                                           const std::string& by_label_dir = "/dev/disk/by-label");
+
+// The device path to open as a volume when a command-line source names one
+// ("/dev/sdb1"; on Windows a drive letter, "D:" or "\\.\D:"); nullopt for
+// anything else, which is opened as an image file.
+std::optional<std::string> VolumePathForArgument(const std::string& argument);
 
 // "/dev/sdb1 — 14.9 GiB — USBSTICK"; without the last part when there is no label.
 std::string DescribeBlockDevice(const BlockDevice& device);

@@ -20,7 +20,7 @@ class ImageFileWriter {
   virtual ~ImageFileWriter();
 
   // Gives the file exactly `bytes` bytes of allocated space, reserved for real
-  // (not a sparse hole), so that ENOSPC is reported here. The write position
+  // (not a sparse hole), so that a full destination is reported here. The write position
   // stays at the start. Call before writing.
   virtual bool Preallocate(uint64_t bytes, int* error) = 0;
   // Writes all of bytes at the write position and advances it.
@@ -33,7 +33,7 @@ using ImageWriterFactory =
     std::function<std::unique_ptr<ImageFileWriter>(const std::string& path, int* error)>;
 
 // The factory that makes real files (ImageFileWriter::Create).
-ImageWriterFactory PosixImageWriterFactory();
+ImageWriterFactory SystemImageWriterFactory();
 
 // Deletes a file; false when it could not be removed.
 bool RemoveFile(const std::string& path);

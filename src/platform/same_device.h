@@ -14,6 +14,10 @@ struct SourceIdentity {
   bool is_image_file = false;
   uint64_t image_dev = 0;  // where an image file source lives, and its inode
   uint64_t image_ino = 0;
+  // Windows names volumes by letter: the upper-case drive letter of a volume
+  // source, '#' for an image file source, 0 when unknown.
+  char drive_letter = 0;
+  std::string image_path = {};  // Windows: the image file's absolute path
 };
 
 // Identifies the source at source_path: a block device, a regular (image)
@@ -24,6 +28,8 @@ SourceIdentity IdentifySource(const std::string& source_path);
 // lives on the source itself, on a partition of a whole-disk source, on the
 // whole disk holding a partition source, or on a volume stacked on any of
 // these (device mapper, software RAID). Always false for an image source.
+// On Windows: the drive letter of the folder's absolute path is the source's
+// (the sysfs and mountinfo arguments are not used there).
 bool FolderIsOnSourceDevice(const std::string& folder, const SourceIdentity& source,
                             const std::string& sys_class_block = "/sys/class/block",
                             const std::string& mountinfo = "/proc/self/mountinfo");

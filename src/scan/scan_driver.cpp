@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <filesystem>
 #include <string_view>
 #include <thread>
 
@@ -78,7 +79,9 @@ bool ScanDriver::CheckInputs(const ScanRequest& request, std::string& folder, Sc
         SectorsPerClusterForItem(request.cluster_item, working.bytes_per_sector);
   }
   folder = request.folder;
-  if (folder.back() != '/') folder += '/';
+  // Both separators end a folder on Windows; the system's own one is added.
+  constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+  if (folder.back() != '/' && folder.back() != kSeparator) folder += kSeparator;
   const int64_t first = ParseSectorNumber(request.first_text);
   const int64_t last = ParseSectorNumber(request.last_text);
   if (!source_.IsOpen() || first < 0 || first > last || last > working.last_sector) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/code_page.h"
+
 namespace officecarve {
 
 // The three language variants of the interface texts.
@@ -98,13 +100,6 @@ class UiTextTable {
  private:
   TextVariant variant_;
 };
-
-// The code page a system with this locale would report: 936 for Simplified
-// Chinese locales, 950 for Traditional Chinese ones, 437 for anything else.
-int CodePageForLocale(std::string_view locale);
-
-// The locale from LC_ALL, LC_MESSAGES and LANG, the first one set and non-empty.
-std::string LocaleFromEnvironment();
 
 // 936 selects Simplified Chinese, 950 Traditional Chinese, anything else English.
 TextVariant VariantForCodePage(int code_page);

@@ -109,7 +109,7 @@ class CarverHarness : public ::testing::Test {
     env_->range_last = last;
   }
 
-  std::string Folder() const { return folder_.Path().string() + "/"; }
+  std::string Folder() const { return (folder_.Path() / "").string(); }
 
   // Calls one carver for the candidate at `unit`, as the scan driver would.
   void Carve(CarverFunction carver, int64_t unit) {

@@ -94,7 +94,7 @@ struct Backup {
     EXPECT_TRUE(source.OpenHandle(std::move(memory), SourceType::kImage, "src.img", "src.img").ok);
   }
   BackupOutcome Run(ScanRange range,
-                    const ImageWriterFactory& writers = PosixImageWriterFactory()) {
+                    const ImageWriterFactory& writers = SystemImageWriterFactory()) {
     return RunBackup(source, frontend, state, texts, range, target, writers);
   }
   std::vector<std::string> Labels(int label) const {
@@ -241,7 +241,12 @@ TEST(RunBackupFailing, TellsWhyATargetCannotBeCreatedAndReturnsToIdle) {
   ASSERT_EQ(backup.frontend.messages.size(), 1u);
   EXPECT_EQ(backup.frontend.messages[0].text, "无法创建映像文件: " + backup.target);
   EXPECT_EQ(backup.frontend.messages[0].caption, "错误");
-  EXPECT_EQ(backup.frontend.messages[0].detail, OsErrorText(ENOENT));
+#ifdef _WIN32
+  constexpr int kMissingFolder = 3;  // ERROR_PATH_NOT_FOUND
+#else
+  constexpr int kMissingFolder = ENOENT;
+#endif
+  EXPECT_EQ(backup.frontend.messages[0].detail, OsErrorText(kMissingFolder));
   backup.ExpectIdle();
 }
 

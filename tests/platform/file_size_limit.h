@@ -1,5 +1,22 @@
 #pragma once
 
+#ifdef _WIN32
+
+#include <cstdint>
+
+namespace officecarve::testing {
+
+// Windows has no per-process file size limit: the tests that need one skip.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(uint64_t /*bytes*/) {}
+  bool Active() const { return false; }
+};
+
+}  // namespace officecarve::testing
+
+#else
+
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -32,3 +49,5 @@ class FileSizeLimit {
 };
 
 }  // namespace officecarve::testing
+
+#endif

@@ -28,7 +28,7 @@ TEST(ImageFileWriter, PreallocatesTheExactSizeWithRealBlocksAndWritesFromTheStar
   const std::string path = dir / "backup.img";
   WriteFile(path, std::string(100000, 'o'));  // an older, longer image is replaced
   int error = 0;
-  auto writer = PosixImageWriterFactory()(path, &error);
+  auto writer = SystemImageWriterFactory()(path, &error);
   ASSERT_NE(writer, nullptr) << error;
 
   constexpr uint64_t kImageBytes = 300 * 512;

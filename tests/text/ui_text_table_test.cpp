@@ -66,6 +66,8 @@ TEST(UiTextVariantChoice, LocalesMapToTheCodePageOfTheirScript) {
   }
 }
 
+// The locale picks the language only where the system has no OEM code page.
+#ifndef _WIN32
 class UiTextLocaleEnvironment : public ::testing::Test {
  protected:
   static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
@@ -99,6 +101,7 @@ TEST_F(UiTextLocaleEnvironment, FirstSetAndNonEmptyVariableWins) {
   setenv("LC_ALL", "zh_CN.UTF-8", 1);
   EXPECT_EQ(LocaleFromEnvironment(), "zh_CN.UTF-8");
 }
+#endif
 
 TEST(UiTextTable, SectorLabelsKeepTheirOwnSpacing) {
   const UiTextTable simplified(TextVariant::SimplifiedChinese);

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -155,6 +157,12 @@ std::vector<BlockDevice> ListBlockDevices(const std::string& sys_class_block,
   std::sort(devices.begin(), devices.end(),
             [](const BlockDevice& a, const BlockDevice& b) { return NaturalLess(a.name, b.name); });
   return devices;
+}
+
+std::optional<std::string> VolumePathForArgument(const std::string& argument) {
+  struct stat facts {};
+  if (::stat(argument.c_str(), &facts) == 0 && S_ISBLK(facts.st_mode)) return argument;
+  return std::nullopt;
 }
 
 }  // namespace officecarve

@@ -111,12 +111,6 @@ std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path
   return std::make_unique<posix::PosixImageFileWriter>(fd);
 }
 
-ImageFileWriter::~ImageFileWriter() = default;
-
-ImageWriterFactory PosixImageWriterFactory() {
-  return [](const std::string& path, int* error) { return ImageFileWriter::Create(path, error); };
-}
-
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 }  // namespace officecarve

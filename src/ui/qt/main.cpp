@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
   // closing the main window ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  Application app(VariantForCodePage(CodePageForLocale(LocaleFromEnvironment())));
+  Application app(VariantForCodePage(SystemCodePage()));
   gui::InstallFontSubstitutions();
   // Message boxes and dialogs speak the variant's font too.
   QApplication::setFont(gui::InterfaceFont(app.texts));

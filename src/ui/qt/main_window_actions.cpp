@@ -64,7 +64,7 @@ void TForm1::Backup() {
                                QString::fromUtf8(kImageSaveFilter), QStringLiteral("img"));
   if (target.isEmpty()) return;
   last_backup_ = RunBackup(app_.source, *frontend_, app_.state, app_.texts, *range,
-                           target.toStdString(), PosixImageWriterFactory());
+                           target.toStdString(), SystemImageWriterFactory());
 }
 
 }  // namespace officecarve::gui

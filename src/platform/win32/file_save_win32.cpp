@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include "platform/file_save.h"
+#include "platform/win32/handle_io.h"
+#include "platform/win32/text_conversion.h"
+#include "platform/win32/win32_calls.h"
+
+namespace officecarve {
+
+SaveResult SaveFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
+  const win32::Win32Calls& calls = win32::Calls();
+  const auto wide_path = win32::Utf8ToWide(path);
+  if (!wide_path || wide_path->empty()) return {false, ERROR_INVALID_NAME};
+
+  const DWORD attributes = calls.get_file_attributes_w(wide_path->c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    // A folder of that name is no document to replace.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {false, ERROR_ACCESS_DENIED};
+    // A read-only, hidden or system file left by an earlier run must not block
+    // the new copy: it becomes a plain archive file first.
+    if (!calls.set_file_attributes_w(wide_path->c_str(), FILE_ATTRIBUTE_ARCHIVE)) {
+      return {false, static_cast<int>(calls.get_last_error())};
+    }
+  }
+
+  const HANDLE file = calls.create_file_w(wide_path->c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = calls.get_last_error();
+    return {false, static_cast<int>(error != NO_ERROR ? error : ERROR_OPEN_FAILED)};
+  }
+  DWORD error = win32::WriteAllToHandle(file, bytes);
+  const DWORD close_error = win32::CloseHandleChecked(file);
+  if (error == NO_ERROR) error = close_error;
+  if (error != NO_ERROR) {
+    // A truncated document would pass for a recovered one; the caller reports
+    // the failure and may retry.
+    calls.delete_file_w(wide_path->c_str());
+    return {false, static_cast<int>(error)};
+  }
+  return {true, 0};
+}
+
+bool IsExistingDirectory(const std::string& path) {
+  const auto wide_path = win32::Utf8ToWide(path);
+  if (!wide_path || wide_path->empty()) return false;
+  const DWORD attributes = win32::Calls().get_file_attributes_w(wide_path->c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace officecarve
