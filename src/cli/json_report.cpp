@@ -1,13 +1,12 @@
 #include "cli/json_report.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <span>
 
+#include "platform/file_save.h"
 #include "platform/raw_handle.h"
 #include "scan/file_kind.h"
 
@@ -90,32 +89,16 @@ bool WriteTextFile(const std::string& path, const std::string& text, int* error)
 std::optional<std::string> WriteReportFile(const std::string& path, const std::string& text) {
   const std::string not_ours = "exists and is not a plain file of its own; left alone";
   // A link of either kind would carry the write to another of the user's files.
-  const auto ours = [](const struct stat& status) {
-    return S_ISREG(status.st_mode) && status.st_nlink <= 1;
-  };
-  struct stat before {};
-  if (lstat(path.c_str(), &before) == 0 && !ours(before)) return not_ours;
-  // O_NOFOLLOW and the check after opening close the gap between the look
-  // and the open; a pipe opened without blocking is refused, not waited on.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) return errno == ELOOP ? not_ours : OsErrorText(errno);
-  struct stat opened {};
-  if (fstat(fd, &opened) != 0 || !ours(opened)) {
-    close(fd);
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  if (!error && std::filesystem::exists(status) &&
+      (!std::filesystem::is_regular_file(status) ||
+       std::filesystem::hard_link_count(path, error) > 1)) {
     return not_ours;
   }
-  int error = 0;
-  if (ftruncate(fd, 0) != 0) error = errno;
-  for (size_t written = 0; error == 0 && written < text.size();) {
-    const ssize_t count = write(fd, text.data() + written, text.size() - written);
-    if (count < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    written += static_cast<size_t>(count);
-  }
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) return OsErrorText(error);
+  const SaveResult saved = SaveFileReplacing(
+      path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  if (!saved.ok) return OsErrorText(saved.error);
   return std::nullopt;
 }
 
