@@ -29,7 +29,7 @@ int64_t ClaimedSectorMap::NextUnclaimed(int64_t from, int64_t limit) const {
     if ((word & Bit(sector)) == 0) return sector;
     ++sector;
   }
-  return limit + 1;
+  return from > limit ? from : limit + 1;
 }
 
 uint64_t ClaimedSectorMap::CountClaimed() const {
