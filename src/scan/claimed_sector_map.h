@@ -25,8 +25,8 @@ class ClaimedSectorMap {
   }
   // The first sector at or after `from` that is not claimed (sectors outside
   // the map count as unclaimed), looking no further than `limit`; limit + 1
-  // when every sector up to it is claimed, and `from` itself beyond it. Long claimed runs (a film, an
-  // archive) are passed a word at a time.
+  // when every sector up to it is claimed, and `from` itself beyond it. Long claimed runs (a film,
+  // an archive) are passed a word at a time.
   int64_t NextUnclaimed(int64_t from, int64_t limit) const;
   int64_t LastSector() const { return last_sector_; }
   // False when the map could not be allocated; it then holds no sector.

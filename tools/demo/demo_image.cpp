@@ -102,7 +102,8 @@ DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
     const EmbeddedFile& sample = *documents[i];
     const int64_t own = ClustersFor(sample.bytes.size());
     const int fragments = FragmentsFor(i, own);
-    PlacedDocument placed{std::string(sample.name), sample.bytes, ClusterStart(cluster), fragments,
+    PlacedDocument placed{std::string(sample.name),  sample.bytes,
+                          ClusterStart(cluster),     fragments,
                           ExpectedExtension(sample), {}};
     std::vector<std::pair<int64_t, int64_t>> gaps;
     const int64_t piece = own / fragments;

@@ -101,7 +101,7 @@ TEST(OpenDocumentType, TakesTemplatesAndOnlyTheThreeDocumentTypes) {
   EXPECT_EQ(OpenDocumentTypeOf(PackageWithMimetype(base + "presentation-template")),
             OpenDocumentType::kPresentation);
   for (const std::string& other : {base + "graphics", base + "text-master", base + "tex",
-                                  base + "textual", std::string("text/plain")}) {
+                                   base + "textual", std::string("text/plain")}) {
     SCOPED_TRACE(other);
     EXPECT_EQ(OpenDocumentTypeOf(PackageWithMimetype(other)), OpenDocumentType::kNone);
     const std::vector<uint8_t> package = PackageWithMimetype(other);
