@@ -25,13 +25,7 @@ using testing::NameAt;
 using testing::SampleDocument;
 using testing::UnitsFor;
 
-struct Sample {
-  const char* file;
-  const char* extension;
-  uint32_t family;
-};
-
-void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.file; }
+using Sample = testing::DocumentSample;
 
 // The first three from the free office suite (relationships first, a data
 // descriptor after every entry), the last from a spreadsheet library that
@@ -86,13 +80,7 @@ TEST_P(OfficePackagesInAnyOrder, KeepTheirUnitsButAreNotWrittenWhenTheirFamilyIs
 INSTANTIATE_TEST_SUITE_P(RealDocuments, OfficePackagesInAnyOrder,
                          ::testing::Combine(::testing::ValuesIn(kSamples),
                                             ::testing::ValuesIn(kShifts)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).file;
-                           for (char& c : name) {
-                             if (c == '.' || c == '-') c = '_';
-                           }
-                           return name + "_at_" + std::to_string(std::get<1>(info.param));
-                         });
+                         testing::SampleCaseName());
 
 class ArchiveCarverOnPackages : public testing::OfficeCarverHarness,
                                 public ::testing::WithParamInterface<int64_t> {

@@ -29,12 +29,7 @@ using testing::UnitsFor;
 constexpr uint32_t kFree = 0xFFFFFFFF;
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 
-struct Sample {
-  const char* file;
-  const char* extension;
-};
-
-void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.file; }
+using Sample = testing::DocumentSample;
 
 // Real documents and the name each must come back under. The protected
 // packages carry no word-processing, spreadsheet or presentation stream, so
@@ -69,13 +64,7 @@ TEST_P(CompoundFileSamples, StepOverDirectorySectorsLyingInsideThem) {
 INSTANTIATE_TEST_SUITE_P(RealDocuments, CompoundFileSamples,
                          ::testing::Combine(::testing::ValuesIn(kSamples),
                                             ::testing::ValuesIn(kShifts)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).file;
-                           for (char& c : name) {
-                             if (c == '.') c = '_';
-                           }
-                           return name + "_at_" + std::to_string(std::get<1>(info.param));
-                         });
+                         testing::SampleCaseName());
 
 // Direct calls of the carver, so the map can be inspected afterwards.
 class CompoundFileCarver : public testing::OfficeCarverHarness,

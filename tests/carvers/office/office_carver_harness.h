@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -36,6 +37,27 @@ class OfficeCarverHarness : public CarverHarness {
   void CarveCompound(int64_t unit) { Carve(&CarveCompoundFile, unit); }
   void CarveZipped(int64_t unit) { Carve(&CarveZippedXml, unit); }
   void CarveOpenDocumentAt(int64_t unit) { Carve(&CarveOpenDocument, unit); }
+};
+
+// A real document and what it must come back as.
+struct DocumentSample {
+  const char* file;
+  const char* extension;
+  uint32_t family = kAllFamilies;  // its switch
+};
+
+inline void PrintTo(const DocumentSample& sample, std::ostream* out) { *out << sample.file; }
+
+// Names a sample case after its file and shift: "minutes_docx_at_27".
+struct SampleCaseName {
+  template <typename Info>
+  std::string operator()(const Info& info) const {
+    std::string name = std::get<0>(info.param).file;
+    for (char& c : name) {
+      if (c == '.' || c == '-') c = '_';
+    }
+    return name + "_at_" + std::to_string(std::get<1>(info.param));
+  }
 };
 
 // Real sample documents, each laid at both placements below.

@@ -24,13 +24,7 @@ using testing::NameAt;
 using testing::SampleDocument;
 using testing::UnitsFor;
 
-struct Sample {
-  const char* file;
-  const char* extension;
-  uint32_t family;
-};
-
-void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.file; }
+using Sample = testing::DocumentSample;
 
 // Written by the free office suite, whose entries after "mimetype" carry data
 // descriptors.
@@ -76,13 +70,7 @@ TEST_P(OpenDocumentSamples, KeepTheirUnitsButAreNotWrittenWhenTheirFamilyIsOff) 
 INSTANTIATE_TEST_SUITE_P(RealDocuments, OpenDocumentSamples,
                          ::testing::Combine(::testing::ValuesIn(kSamples),
                                             ::testing::ValuesIn(kShifts)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).file;
-                           for (char& c : name) {
-                             if (c == '.') c = '_';
-                           }
-                           return name + "_at_" + std::to_string(std::get<1>(info.param));
-                         });
+                         testing::SampleCaseName());
 
 std::vector<uint8_t> PackageWithMimetype(const std::string& mimetype) {
   ZipSpec recipe;

@@ -27,13 +27,7 @@ using testing::NameAt;
 using testing::SampleDocument;
 using testing::UnitsFor;
 
-struct Sample {
-  const char* file;
-  const char* extension;
-  uint32_t family;
-};
-
-void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.file; }
+using Sample = testing::DocumentSample;
 
 constexpr Sample kSamples[] = {
     {"minutes.docx", ".DOCX", kFamilyDoc},
@@ -80,13 +74,7 @@ TEST_P(ZippedXmlSamples, KeepTheirUnitsWhenTheirFamilyIsSwitchedOff) {
 INSTANTIATE_TEST_SUITE_P(RealDocuments, ZippedXmlSamples,
                          ::testing::Combine(::testing::ValuesIn(kSamples),
                                             ::testing::ValuesIn(kShifts)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).file;
-                           for (char& c : name) {
-                             if (c == '.') c = '_';
-                           }
-                           return name + "_at_" + std::to_string(std::get<1>(info.param));
-                         });
+                         testing::SampleCaseName());
 
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
   return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (uint32_t{bytes[at + 3]} << 24);
