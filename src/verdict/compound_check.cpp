@@ -174,22 +174,25 @@ class CompoundChecker {
   }
 
   // Claims the FAT chain from `start` for `chain`; it must be exactly
-  // `expected` sectors long when that is given.
-  Problem WalkFatChain(uint32_t start, std::optional<uint64_t> expected, uint32_t chain,
+  // `expected` sectors long unless that is kAnyLength. (A plain sentinel
+  // rather than an optional: the optimiser may look at a disengaged
+  // optional's value, which valgrind rightly reports.)
+  static constexpr uint64_t kAnyLength = UINT64_MAX;
+  Problem WalkFatChain(uint32_t start, uint64_t expected, uint32_t chain,
                        std::vector<uint32_t>* sectors) {
     uint64_t count = 0;
     for (uint32_t sector = start; sector != kEndOfChain; ++count) {
       if (auto problem = owners_.Claim(sector, chain, "sector", "the file")) return problem;
-      if (expected && count == *expected) return owners_.Name(chain) + ": chain is too long";
+      if (count == expected) return owners_.Name(chain) + ": chain is too long";
       if (sector >= fat_.size()) {
         return owners_.Name(chain) + ": sector " + std::to_string(sector) + " has no FAT entry";
       }
       if (sectors != nullptr) sectors->push_back(sector);
       sector = fat_[sector];
     }
-    if (expected && count < *expected) {
+    if (expected != kAnyLength && count < expected) {
       return owners_.Name(chain) + ": chain ends after " + std::to_string(count) + " of " +
-             std::to_string(*expected) + " sectors";
+             std::to_string(expected) + " sectors";
     }
     return std::nullopt;
   }
@@ -216,7 +219,7 @@ class CompoundChecker {
 
   Problem ReadDirectory() {
     const uint32_t chain = owners_.NewChain("directory");
-    if (auto problem = WalkFatChain(Le32At(bytes_, 48), std::nullopt, chain, &directory_)) {
+    if (auto problem = WalkFatChain(Le32At(bytes_, 48), kAnyLength, chain, &directory_)) {
       return problem;
     }
     if (directory_.empty()) return "the directory is empty";
