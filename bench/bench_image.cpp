@@ -12,7 +12,6 @@ namespace officecarve::bench {
 namespace {
 
 constexpr uint64_t kChunkSectors = 32768;  // 16 MiB
-constexpr uint64_t kFileSpacingSectors = 600;
 
 bool IsDocument(std::string_view name) {
   for (const char* extension :
@@ -32,7 +31,9 @@ void FillText(testimage::ImageBuilder& chunk, int64_t first, int64_t last) {
 
 }  // namespace
 
-BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, bool fat32) {
+BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, bool fat32,
+                                uint64_t spacing_kib) {
+  const uint64_t spacing_sectors = spacing_kib * 2;
   BenchImageFacts facts;
   const auto samples = demo::EmbeddedSamples();
   const uint64_t total_sectors = mebibytes * 2048;
@@ -67,7 +68,7 @@ BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, boo
       if (IsDocument(sample.name)) {
         facts.largest_document = std::max(facts.largest_document, sample.bytes.size());
       }
-      next_file = at + sectors + kFileSpacingSectors;
+      next_file = at + sectors + spacing_sectors;
     }
     if (next_file < chunk_first + count) next_file = chunk_first + count + 64;
     out.write(reinterpret_cast<const char*>(chunk.Bytes().data()),

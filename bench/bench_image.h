@@ -13,8 +13,9 @@ struct BenchImageFacts {
 
 // Writes an image of `mebibytes` MiB chunk by chunk (so building it costs
 // little memory): noise, zeros and text as filler, with the embedded sample
-// files every few hundred KiB. With `fat32`, sector 0 is a FAT32 boot sector
+// files `spacing_kib` KiB apart. With `fat32`, sector 0 is a FAT32 boot sector
 // of 4 KiB clusters and every file starts on a cluster.
-BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, bool fat32);
+BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, bool fat32,
+                                uint64_t spacing_kib);
 
 }  // namespace officecarve::bench

@@ -27,6 +27,7 @@ struct CarverEnv {
   int64_t range_last = -1;
   // Files the saving carvers wrote in this scan, for reports.
   std::vector<RecoveredFile>* recovered = nullptr;
+  bool check_verdicts = true;
 };
 
 // The frame every carver goes through for one candidate: the start (claim and

@@ -111,7 +111,7 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
   Search(report);
   Settle();
   report.cluster_origin = state_.cluster_origin;
-  Recover(map, folder, request.family_mask, report);
+  Recover(map, folder, request.family_mask, request.check_verdicts, report);
 
   frontend_.CloseProgressWindow(ProgressWindow::kRecovery);
   report.recovered_count = state_.recovered_count;
@@ -264,7 +264,7 @@ void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const {
 }
 
 void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
-                         ScanReport& report) {
+                         bool check_verdicts, ScanReport& report) {
   const ProgressWindow window = ProgressWindow::kRecovery;
   frontend_.ShowProgressWindow(window, std::string(texts_.Text(TextId::kRescuingFile)));
   std::string label(texts_.Text(TextId::kSourcePrefix));
@@ -283,6 +283,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
   env.sectors_per_cluster = geometry.sectors_per_cluster;
   env.range_last = report.last;
   env.recovered = &report.files;
+  env.check_verdicts = check_verdicts;
 
   const int64_t count = static_cast<int64_t>(candidates_.Count());
   std::string success_label;

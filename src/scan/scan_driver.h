@@ -21,6 +21,9 @@ struct ScanRequest {
   std::string last_text;
   // The cluster-size selector's item; -1 keeps the working sectors per cluster.
   int cluster_item = -1;
+  // Whether each written document is read back and checked for a verdict.
+  // Front ends that show no verdict (the desktop window) leave the work out.
+  bool check_verdicts = true;
 };
 
 // What a scan did, for reports and front ends.
@@ -54,7 +57,7 @@ class ScanDriver {
   void Search(ScanReport& report);
   void Settle();
   void Recover(class ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
-               ScanReport& report);
+               bool check_verdicts, ScanReport& report);
   bool WaitWhilePaused();
   void ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const;
   void Refuse(TextId message, ScanReport& report);

@@ -46,6 +46,7 @@ void TForm1::StartRescue() {
   request.first_text = Edit3->text().toStdString();
   request.last_text = Edit4->text().toStdString();
   request.cluster_item = ComboBox1->currentIndex();
+  request.check_verdicts = false;  // the window has nowhere to show them
   ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts);
   last_scan_ = driver.Start(request);
   if (!last_scan_->started && (last_scan_->refusal == TextId::kSelectFolder ||
