@@ -85,6 +85,7 @@ void SectorSource::CloseSource() {
 }
 
 void SectorSource::DiscardWindow() {
+  handle_position_ = -1;
   window_start_ = 0;
   window_length_ = 0;
   failed_start_ = 0;
@@ -92,6 +93,7 @@ void SectorSource::DiscardWindow() {
 }
 
 int64_t SectorSource::SeekTo(int64_t offset, SeekOrigin origin) {
+  handle_position_ = -1;
   if (!handle_) return -1;
   return handle_->Seek(offset, origin);
 }
@@ -133,12 +135,16 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
       if (start < 0) start = 0;
     }
-    if (handle_->Seek(start, SeekOrigin::kBegin) != start) {
+    // A scan fills window after window front to back: the handle is then
+    // already where the next fill starts, and the seek would be wasted.
+    if (handle_position_ != start && handle_->Seek(start, SeekOrigin::kBegin) != start) {
+      handle_position_ = -1;
       window_length_ = 0;
       return static_cast<int32_t>(count);
     }
     ++window_fills_;
     const int64_t got = handle_->Read(std::span<uint8_t>(window_.data(), kWindowBytes));
+    handle_position_ = got >= 0 ? start + got : -1;
     if (got < 0) {
       // Some sector of these 64 KiB cannot be read. The readable ones around
       // it are still wanted (a document may run right past a bad sector), so
@@ -178,6 +184,7 @@ bool SectorSource::ReadSectorDirect(int64_t sector, uint8_t* destination) {
   const int64_t bytes_per_sector = working_.bytes_per_sector;
   if (!handle_ || sector < 0 || sector > INT64_MAX / bytes_per_sector) return false;
   const int64_t offset = sector * bytes_per_sector;
+  handle_position_ = -1;
   if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
   // A device may deliver a sector in pieces; only an error or the end stops it.
   int64_t done = 0;

@@ -87,6 +87,8 @@ class SectorSource {
   VolumeGeometry working_;
   ScanRange range_;
   std::vector<uint8_t> window_;
+  // Where the handle stands after our own last fill; -1 when unknown.
+  int64_t handle_position_ = -1;
   int64_t window_start_ = 0;
   uint32_t window_length_ = 0;
   // The stretch of the last fill that failed: read sector by sector.

@@ -71,6 +71,27 @@ TEST(ReadAt, FillsFromTheImageStartAndRefusesTheSectorPastItsEnd) {
   EXPECT_EQ(source.WindowFills(), 1u);
 }
 
+TEST(ReadAt, ReadsOnWithoutSeekingWhileFillsFollowEachOther) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 4 * kWindow / kSector);
+  std::vector<uint8_t> sector;
+  const uint64_t seeks_before = fake.counters->seeks;
+  for (int64_t s = 0; s < 4 * kWindow / kSector; ++s) {
+    ASSERT_EQ(ReadSector(source, s, sector), 0);
+    ASSERT_EQ(sector, fake.Bytes(s * kSector, kSector)) << s;
+  }
+  EXPECT_EQ(source.WindowFills(), 4u);
+  EXPECT_EQ(fake.counters->seeks - seeks_before, 1u);
+
+  // After a jump back, and after a direct read moved the handle, the next
+  // fill seeks again and still gets the right bytes.
+  ASSERT_EQ(ReadSector(source, 1, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(kSector, kSector));
+  ASSERT_TRUE(source.ReadSectorDirect(200, sector.data()));
+  ASSERT_EQ(ReadSector(source, 130, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(130 * kSector, kSector));
+}
+
 TEST(ReadAt, PullsTheWindowBackToTheRangeEndAndServesWhatItHoldsPastIt) {
   SectorSource source;
   std::vector<uint8_t> bytes = PseudoRandomBytes(1 << 20, 3);
