@@ -137,6 +137,39 @@ class CarverHarness : public ::testing::Test {
     return units;
   }
 
+  // A real foreign file laid alone at `shift` is claimed through exactly its
+  // last unit and the rest of that cluster, with 512- and 4096-byte units
+  // and clusters of 1 and 4.
+  void ExpectClaimedToItsLastUnitAtEveryGeometry(CarverFunction carver,
+                                                 const std::vector<uint8_t>& file, int64_t shift) {
+    for (const uint32_t unit_bytes : {512u, 4096u}) {
+      for (const uint32_t cluster : {1u, 4u}) {
+        SCOPED_TRACE(std::to_string(unit_bytes) + "-byte units, clusters of " +
+                     std::to_string(cluster));
+        const int64_t units = UnitsFor(file.size(), unit_bytes);
+        Open(ImageWith(file, shift, shift + units + 9, unit_bytes));
+        SetClusters(cluster, shift % cluster);
+
+        Carve(carver, shift);
+
+        const int64_t to_cluster_end = (units + cluster - 1) / cluster * cluster;
+        EXPECT_EQ(ClaimedUnits(), UnitRange(shift, to_cluster_end));
+      }
+    }
+  }
+
+  // A sample document split around a whole foreign sample comes back from a
+  // whole scan byte for byte.
+  void ExpectDocumentAroundComesBackWhole(const std::string& document_name,
+                                          const std::string& foreign_name, int64_t shift) {
+    const std::vector<uint8_t> document = SampleDocument(document_name);
+    const std::string extension = document_name.ends_with(".doc") ? ".DOC" : ".DOCX";
+    Open(DocumentAroundForeignFile(document, SampleDocument(foreign_name), shift, 3).image);
+    const std::string name =
+        std::string(shift == 0 ? "FILE_AAAAAAAA" : "FILE_AAAAAABB") + extension;
+    ExpectOnlyRecovered(ScanAll(), name, document);
+  }
+
   // Names of everything in the output folder, sorted.
   std::vector<std::string> Written() const {
     std::vector<std::string> names;

@@ -21,8 +21,6 @@ using testing::NameAt;
 using testing::SampleDocument;
 using testing::UnitsFor;
 
-int64_t RoundUp(int64_t units, int64_t step) { return (units + step - 1) / step * step; }
-
 // The index just past the first start-of-scan segment of a real picture.
 size_t ScanDataStart(const std::vector<uint8_t>& picture) {
   size_t at = 2;
@@ -56,29 +54,11 @@ constexpr Sample kPictures[] = {
 using RealJpegs = testing::SampleCases<Sample>;
 
 TEST_P(RealJpegs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
-  const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
-  for (const uint32_t unit_bytes : {512u, 4096u}) {
-    for (const uint32_t cluster : {1u, 4u}) {
-      SCOPED_TRACE(std::to_string(unit_bytes) + "-byte units, clusters of " +
-                   std::to_string(cluster));
-      const int64_t units = UnitsFor(picture.size(), unit_bytes);
-      Open(ImageWith(picture, Shift(), Shift() + units + 9, unit_bytes));
-      SetClusters(cluster, Shift() % cluster);
-
-      Carve(&CarveJpeg, Shift());
-
-      EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), RoundUp(units, cluster)));
-    }
-  }
+  ExpectClaimedToItsLastUnitAtEveryGeometry(&CarveJpeg, SampleDocument(TheSample().file), Shift());
 }
 
 TEST_P(RealJpegs, LetADocumentAroundThemComeBackWhole) {
-  const std::vector<uint8_t> document = SampleDocument(TheSample().document);
-  const std::string extension =
-      std::string(TheSample().document).ends_with(".doc") ? ".DOC" : ".DOCX";
-  Open(DocumentAroundForeignFile(document, SampleDocument(TheSample().file), Shift(), 3).image);
-
-  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), extension), document);
+  ExpectDocumentAroundComesBackWhole(TheSample().document, TheSample().file, Shift());
 }
 
 TEST_P(RealJpegs, WithoutAnEndMarkerReleaseEveryUnit) {

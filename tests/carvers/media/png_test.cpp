@@ -22,8 +22,6 @@ using testing::NameAt;
 using testing::SampleDocument;
 using testing::UnitsFor;
 
-int64_t RoundUp(int64_t units, int64_t step) { return (units + step - 1) / step * step; }
-
 // Writes a chunk at `at` whose length field says `length` and which is
 // followed by `data_bytes` bytes of 0x33 and four checksum bytes (unchecked).
 size_t WriteChunk(std::vector<uint8_t>& bytes, size_t at, std::string_view type, uint32_t length,
@@ -62,29 +60,11 @@ constexpr Sample kPictures[] = {
 using RealPngs = testing::SampleCases<Sample>;
 
 TEST_P(RealPngs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
-  const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
-  for (const uint32_t unit_bytes : {512u, 4096u}) {
-    for (const uint32_t cluster : {1u, 4u}) {
-      SCOPED_TRACE(std::to_string(unit_bytes) + "-byte units, clusters of " +
-                   std::to_string(cluster));
-      const int64_t units = UnitsFor(picture.size(), unit_bytes);
-      Open(ImageWith(picture, Shift(), Shift() + units + 9, unit_bytes));
-      SetClusters(cluster, Shift() % cluster);
-
-      Carve(&CarvePng, Shift());
-
-      EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), RoundUp(units, cluster)));
-    }
-  }
+  ExpectClaimedToItsLastUnitAtEveryGeometry(&CarvePng, SampleDocument(TheSample().file), Shift());
 }
 
 TEST_P(RealPngs, LetADocumentAroundThemComeBackWhole) {
-  const std::vector<uint8_t> document = SampleDocument(TheSample().document);
-  const std::string extension =
-      std::string(TheSample().document).ends_with(".doc") ? ".DOC" : ".DOCX";
-  Open(DocumentAroundForeignFile(document, SampleDocument(TheSample().file), Shift(), 3).image);
-
-  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), extension), document);
+  ExpectDocumentAroundComesBackWhole(TheSample().document, TheSample().file, Shift());
 }
 
 TEST_P(RealPngs, WithAnUnreadableLastUnitReleaseEveryUnit) {
