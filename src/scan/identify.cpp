@@ -1,5 +1,6 @@
 #include "scan/identify.h"
 
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -12,37 +13,82 @@ using namespace std::string_view_literals;
 
 using Sector = std::span<const uint8_t>;
 
+bool BytesAre(Sector sector, size_t offset, std::string_view expected) {
+  return offset <= sector.size() && expected.size() <= sector.size() - offset &&
+         std::memcmp(sector.data() + offset, expected.data(), expected.size()) == 0;
+}
+
+// A signature of up to eight bytes packed into a number, so the miss path
+// (almost every sector) is a mask and a compare per signature rather than a
+// call to memcmp. Longer signatures are tested by their first eight bytes
+// this way, and only then compared in full.
+class Signature {
+ public:
+  static constexpr size_t kPackedBytes = 8;
+
+  constexpr explicit Signature(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size() && i < kPackedBytes; ++i) {
+      packed_ |= uint64_t{static_cast<uint8_t>(bytes[i])} << (8 * i);
+      mask_ |= uint64_t{0xFF} << (8 * i);
+    }
+  }
+
+  // `packed` is PackedAt(sector, offset) for the offset the signature lies at.
+  bool StartsPacked(uint64_t packed) const { return (packed & mask_) == packed_; }
+
+ private:
+  uint64_t packed_ = 0;
+  uint64_t mask_ = 0;
+};
+
+// The eight bytes at `offset`, first byte lowest; the sector must hold them.
+uint64_t PackedAt(Sector sector, size_t offset) {
+  uint64_t packed = 0;
+  std::memcpy(&packed, sector.data() + offset, sizeof packed);
+  if constexpr (std::endian::native == std::endian::big) {
+    uint64_t reversed = 0;
+    for (size_t i = 0; i < sizeof packed; ++i, packed >>= 8)
+      reversed = reversed << 8 | (packed & 0xFF);
+    packed = reversed;
+  }
+  return packed;
+}
+
 // Signatures are spelled as byte strings; each is compared over its full
 // length, embedded zero bytes included.
-constexpr std::string_view kJpegStart = "\xFF\xD8\xFF"sv;
-constexpr std::string_view kGif89a = "GIF89a"sv;
-constexpr std::string_view kBitmap = "BM"sv;
-constexpr std::string_view kCompoundFile = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv;
+constexpr Signature kJpegStart{"\xFF\xD8\xFF"sv};
+constexpr Signature kGif89a{"GIF89a"sv};
+constexpr Signature kBitmap{"BM"sv};
+constexpr Signature kCompoundFile{"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv};
 constexpr std::string_view kJetDatabase = "Standard Jet DB"sv;
-constexpr std::string_view kRiff = "RIFF"sv;
+constexpr Signature kJetDatabaseStart{kJetDatabase};
+constexpr Signature kRiff{"RIFF"sv};
 // The leading bytes of the ASF header object's and file-properties object's
 // identifiers, up to the first zero byte of each.
 constexpr std::string_view kAsfHeaderObject = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00"sv;
+constexpr Signature kAsfHeaderObjectStart{kAsfHeaderObject};
 constexpr std::string_view kAsfFileProperties = "\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00"sv;
-constexpr std::string_view kFileTypeBox = "ftyp"sv;
-constexpr std::string_view kMpegPackStart = "\x00\x00\x01\xBA"sv;
-constexpr std::string_view kPng = "\x89PNG"sv;
-constexpr std::string_view kId3 = "ID3"sv;
+constexpr Signature kFileTypeBox{"ftyp"sv};
+constexpr Signature kMpegPackStart{"\x00\x00\x01\xBA"sv};
+constexpr Signature kPng{"\x89PNG"sv};
+constexpr Signature kId3{"ID3"sv};
 // TIFF and the camera raw formats built on it with their own magic number,
 // each in both byte orders.
-constexpr std::string_view kTiffFamily[] = {
-    "II\x2A\x00"sv, "MM\x00\x2A"sv, "IIRO"sv, "MMOR"sv, "IIU\x00"sv, "MM\x00U"sv,
+constexpr Signature kTiffFamily[] = {
+    Signature{"II\x2A\x00"sv}, Signature{"MM\x00\x2A"sv}, Signature{"IIRO"sv},
+    Signature{"MMOR"sv},       Signature{"IIU\x00"sv},    Signature{"MM\x00U"sv},
 };
-constexpr std::string_view kX3f = "FOVb"sv;
+constexpr Signature kX3f{"FOVb"sv};
 constexpr std::string_view kRaf = "FUJIFILMCCD-RAW "sv;
-constexpr std::string_view kRar = "Rar!\x1A\x07\x00"sv;
-constexpr std::string_view kZipLocalHeader = "PK\x03\x04"sv;
+constexpr Signature kRafStart{kRaf};
+constexpr Signature kRar{"Rar!\x1A\x07\x00"sv};
+constexpr Signature kZipLocalHeader{"PK\x03\x04"sv};
 constexpr std::string_view kZippedXmlFirstName = "[Content_Types].xml"sv;
 constexpr std::string_view kZippedCdrFirstName = "content/riffData.cdr"sv;
-constexpr std::string_view kCabinet = "MSCF"sv;
+constexpr Signature kCabinet{"MSCF"sv};
 // Signature and format version 0.3; other versions are not accepted.
-constexpr std::string_view kSevenZip = "7z\xBC\xAF\x27\x1C\x00\x03"sv;
-constexpr std::string_view kPdf = "%PDF-"sv;
+constexpr Signature kSevenZip{"7z\xBC\xAF\x27\x1C\x00\x03"sv};
+constexpr Signature kPdf{"%PDF-"sv};
 
 // Offsets of the name of the first entry in a ZIP local file header, and of
 // the object that follows the ASF header object's 30-byte header.
@@ -72,11 +118,6 @@ constexpr uint8_t kFirstInvalidAttributeHighBits = 0x30;
 // Dates count years from 1980; nothing we look for predates 1985.
 constexpr unsigned kMinDirEntryYear = 5;
 constexpr int kMinDirectoryScore = 2;
-
-bool BytesAre(Sector sector, size_t offset, std::string_view expected) {
-  return offset <= sector.size() && expected.size() <= sector.size() - offset &&
-         std::memcmp(sector.data() + offset, expected.data(), expected.size()) == 0;
-}
 
 uint16_t ReadLe16(Sector sector, size_t offset) {
   return static_cast<uint16_t>(sector[offset] | sector[offset + 1] << 8);
@@ -259,43 +300,50 @@ bool IsShortNameChar(uint8_t byte) {
 FileKind Identify(std::span<const uint8_t> sector) {
   if (sector.size() < kIdentifyBytes) return FileKind::None;
   sector = sector.first(kIdentifyBytes);
+  const uint64_t head = PackedAt(sector, 0);
+  const uint64_t from_four = PackedAt(sector, 4);
+  const auto starts_with = [head](const Signature& signature) {
+    return signature.StartsPacked(head);
+  };
 
-  if (BytesAre(sector, 0, kJpegStart)) {
+  if (starts_with(kJpegStart)) {
     // APP0 (E0) or APP1 (E1) first.
     return (sector[3] & 0xFE) == 0xE0 ? FileKind::JpegJfif : FileKind::JpegOther;
   }
-  if (BytesAre(sector, 0, kGif89a)) return FileKind::Gif89a;
-  if (BytesAre(sector, 0, kBitmap)) {
+  if (starts_with(kGif89a)) return FileKind::Gif89a;
+  if (starts_with(kBitmap)) {
     constexpr size_t kReservedOffset = 6;
     return ReadLe32(sector, kReservedOffset) == 0 ? FileKind::Bitmap : FileKind::None;
   }
-  if (BytesAre(sector, 0, kCompoundFile)) return FileKind::CompoundFile;
-  if (BytesAre(sector, 4, kJetDatabase)) return FileKind::JetDatabase;
-  if (BytesAre(sector, 0, kRiff)) return IdentifyRiff(sector);
-  if (BytesAre(sector, 0, kAsfHeaderObject)) {
+  if (starts_with(kCompoundFile)) return FileKind::CompoundFile;
+  if (kJetDatabaseStart.StartsPacked(from_four) && BytesAre(sector, 4, kJetDatabase)) {
+    return FileKind::JetDatabase;
+  }
+  if (starts_with(kRiff)) return IdentifyRiff(sector);
+  if (starts_with(kAsfHeaderObjectStart) && BytesAre(sector, 0, kAsfHeaderObject)) {
     return BytesAre(sector, kAsfFirstChildOffset, kAsfFileProperties) ? FileKind::AsfWithProperties
                                                                       : FileKind::AsfOther;
   }
-  if (ReadLe16(sector, 0) == 0 && BytesAre(sector, 4, kFileTypeBox))
+  if (ReadLe16(sector, 0) == 0 && kFileTypeBox.StartsPacked(from_four))
     return IdentifyIsoMedia(sector);
 
   FileKind result = FileKind::None;
-  if (BytesAre(sector, 0, kMpegPackStart)) result = IdentifyMpegPack(sector);
+  if (starts_with(kMpegPackStart)) result = IdentifyMpegPack(sector);
 
   if (const FileKind m2ts = IdentifyM2ts(sector); m2ts != FileKind::None) return m2ts;
   if (IsMpegTs(sector)) return FileKind::MpegTsPacket;
-  if (BytesAre(sector, 0, kPng)) return FileKind::Png;
-  if (BytesAre(sector, 0, kId3)) return FileKind::Id3Audio;
-  for (const std::string_view tiff : kTiffFamily) {
-    if (BytesAre(sector, 0, tiff)) return FileKind::TiffFamily;
+  if (starts_with(kPng)) return FileKind::Png;
+  if (starts_with(kId3)) return FileKind::Id3Audio;
+  for (const Signature& tiff : kTiffFamily) {
+    if (starts_with(tiff)) return FileKind::TiffFamily;
   }
-  if (BytesAre(sector, 0, kX3f)) return FileKind::X3f;
-  if (BytesAre(sector, 0, kRaf)) return FileKind::Raf;
-  if (BytesAre(sector, 0, kRar)) return FileKind::Rar;
-  if (BytesAre(sector, 0, kZipLocalHeader)) return IdentifyZip(sector);
-  if (BytesAre(sector, 0, kCabinet)) return FileKind::Cabinet;
-  if (BytesAre(sector, 0, kSevenZip)) return FileKind::SevenZip;
-  if (BytesAre(sector, 0, kPdf)) return FileKind::Pdf;
+  if (starts_with(kX3f)) return FileKind::X3f;
+  if (starts_with(kRafStart) && BytesAre(sector, 0, kRaf)) return FileKind::Raf;
+  if (starts_with(kRar)) return FileKind::Rar;
+  if (starts_with(kZipLocalHeader)) return IdentifyZip(sector);
+  if (starts_with(kCabinet)) return FileKind::Cabinet;
+  if (starts_with(kSevenZip)) return FileKind::SevenZip;
+  if (starts_with(kPdf)) return FileKind::Pdf;
   if (IsFatDirectory(sector)) return FileKind::FatDirectory;
   return result;
 }
