@@ -101,7 +101,7 @@ ScanTimes TimeScan(const std::string& image, const std::string& folder, bool che
   return times;
 }
 
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());

@@ -14,6 +14,8 @@
 
 namespace officecarve {
 
+class VerdictQueue;
+
 // Everything a carver may use during one scan.
 struct CarverEnv {
   SectorSource& source;
@@ -28,6 +30,9 @@ struct CarverEnv {
   // Files the saving carvers wrote in this scan, for reports.
   std::vector<RecoveredFile>* recovered = nullptr;
   bool check_verdicts = true;
+  // When set, saved files are checked on its workers and reported through it,
+  // in order; otherwise each is checked and reported as it is saved.
+  VerdictQueue* verdicts = nullptr;
 };
 
 // The frame every carver goes through for one candidate: the start (claim and

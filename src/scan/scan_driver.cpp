@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -15,7 +16,9 @@
 #include "scan/identify.h"
 #include "scan/parse_number.h"
 #include "scan/percent_text.h"
+#include "scan/verdict_queue.h"
 #include "source/cluster_size.h"
+#include "verdict/verdict.h"
 
 namespace officecarve {
 namespace {
@@ -284,6 +287,15 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
   env.range_last = report.last;
   env.recovered = &report.files;
   env.check_verdicts = check_verdicts;
+  std::optional<VerdictQueue> verdicts;
+  if (check_verdicts) {
+    verdicts.emplace([](const RecoveredFile& file) { return CheckRecoveredFile(file.path); },
+                     [&](RecoveredFile& file) {
+                       report.files.push_back(file);
+                       frontend_.FileRecovered(file, file.saved);
+                     });
+    env.verdicts = &*verdicts;
+  }
 
   const int64_t count = static_cast<int64_t>(candidates_.Count());
   std::string success_label;
@@ -324,6 +336,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
     show_progress(i);
     frontend_.PumpMessages();
   }
+  if (verdicts) verdicts->Finish();
 }
 
 }  // namespace officecarve

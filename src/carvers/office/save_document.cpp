@@ -4,6 +4,7 @@
 #include "platform/raw_handle.h"
 #include "scan/carver_frame.h"
 #include "scan/start_sector_code.h"
+#include "scan/verdict_queue.h"
 #include "verdict/verdict.h"
 
 namespace officecarve {
@@ -34,13 +35,15 @@ void WriteRecoveredDocument(CarverEnv& env, std::string_view folder, int64_t off
   file.start_sector = offset / env.bytes_per_sector;
   file.family = family;
   file.saved = SaveRecoveredBuffer(env, file.path, bytes);
-  // Read back from disk, so the verdict is about what the user will open.
-  if (!file.saved) {
-    file.verdict = Verdict::Unchecked("the file was not written");
-  } else if (env.check_verdicts) {
-    file.verdict = CheckRecoveredFile(file.path);
-  }
   ++env.state.recovered_count;
+  if (!file.saved) file.verdict = Verdict::Unchecked("the file was not written");
+  if (env.verdicts != nullptr) {
+    const bool check = file.saved && env.check_verdicts;
+    env.verdicts->Add(std::move(file), check);
+    return;
+  }
+  // Read back from disk, so the verdict is about what the user will open.
+  if (file.saved && env.check_verdicts) file.verdict = CheckRecoveredFile(file.path);
   if (env.recovered != nullptr) env.recovered->push_back(file);
   env.frontend.FileRecovered(file, file.saved);
 }
