@@ -228,6 +228,8 @@ bool IsFatDirectory(Sector sector) {
     const Sector entry = sector.subspan(index * kDirEntryBytes, kDirEntryBytes);
     const uint8_t first = entry[0];
     if (first == 0) {
+      // Zero sectors are common: settle them without reading on.
+      if (score < kMinDirectoryScore) return false;
       for (size_t later = index + 1; later < kEntries; ++later) {
         if (sector[later * kDirEntryBytes] != 0) return false;
       }
