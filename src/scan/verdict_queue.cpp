@@ -31,9 +31,14 @@ unsigned VerdictQueue::DefaultWorkers() {
 }
 
 VerdictQueue::VerdictQueue(Check check, Deliver deliver, unsigned workers)
-    : check_(std::move(check)), deliver_(std::move(deliver)) {
+    : check_(std::move(check)), deliver_(std::move(deliver)), workers_wanted_(workers) {}
+
+// The threads start with the first file to check: a scan that recovers
+// nothing starts none.
+void VerdictQueue::StartWorkers() {
+  workers_started_ = true;
   try {
-    for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+    for (unsigned i = 0; i < workers_wanted_; ++i) workers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
     // Fewer threads than asked (none at worst, and then Add checks each file
     // itself) is slower but the same result.
@@ -50,6 +55,7 @@ VerdictQueue::~VerdictQueue() {
 }
 
 void VerdictQueue::Add(RecoveredFile file, bool check) {
+  if (check && !workers_started_) StartWorkers();
   auto entry = std::make_unique<Entry>();
   entry->file = std::move(file);
   if (!check) {

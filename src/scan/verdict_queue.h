@@ -53,6 +53,7 @@ class VerdictQueue {
     Stage stage = Stage::kWaiting;
   };
 
+  void StartWorkers();
   void Work();
   // The first waiting entry a worker may take now, or nullptr.
   Entry* NextToCheck();
@@ -68,6 +69,8 @@ class VerdictQueue {
   std::deque<std::unique_ptr<Entry>> entries_;
   uint64_t bytes_in_check_ = 0;
   bool stopping_ = false;
+  const unsigned workers_wanted_;
+  bool workers_started_ = false;
   std::vector<std::thread> workers_;
 };
 
