@@ -65,9 +65,10 @@ class ZipChecker {
       if (auto problem = LocateEntry(entry)) return problem;
     }
     if (auto problem = CheckOverlaps()) return problem;
+    EntryContentChecker checker;
     for (const Entry& entry : entries_) {
       const auto data = bytes_.subspan(entry.data_offset, entry.compressed);
-      if (auto problem = CheckEntryContent(data, entry.method, entry.uncompressed, entry.crc)) {
+      if (auto problem = checker.Check(data, entry.method, entry.uncompressed, entry.crc)) {
         return entry.label + ": " + *problem;
       }
     }

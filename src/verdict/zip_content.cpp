@@ -22,7 +22,11 @@ std::string SizeMismatch(const char* what, uint64_t actual, uint64_t listed) {
          std::to_string(listed);
 }
 
-class Inflater {
+}  // namespace
+
+// zlib's state and window, and the output chunk, are set up once per checker
+// and reused for every entry: a package has many small parts.
+class EntryContentChecker::Inflater {
  public:
   Inflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
   ~Inflater() {
@@ -31,7 +35,8 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  bool Ok() const { return ok_; }
+  // Ready for a new stream; false when zlib could not be set up.
+  bool Reset() { return ok_ && inflateReset(&stream_) == Z_OK; }
   z_stream& Stream() { return stream_; }
 
  private:
@@ -39,12 +44,27 @@ class Inflater {
   bool ok_ = false;
 };
 
-std::optional<std::string> CheckDeflated(std::span<const uint8_t> data, uint64_t size,
-                                         uint32_t crc) {
-  Inflater inflater;
-  if (!inflater.Ok()) return "could not be unpacked (out of memory)";
-  z_stream& stream = inflater.Stream();
-  std::vector<uint8_t> output(kOutputChunkBytes);
+EntryContentChecker::EntryContentChecker()
+    : inflater_(std::make_unique<Inflater>()), output_(kOutputChunkBytes) {}
+
+EntryContentChecker::~EntryContentChecker() = default;
+
+std::optional<std::string> EntryContentChecker::Check(std::span<const uint8_t> data,
+                                                      uint16_t method, uint64_t size,
+                                                      uint32_t crc) {
+  if (method == kZipDeflated) return CheckDeflated(data, size, crc);
+  if (data.size() != size) return SizeMismatch("holds", data.size(), size);
+  if (Crc32(0, data) != crc) return "CRC mismatch";
+  return std::nullopt;
+}
+
+std::optional<std::string> EntryContentChecker::CheckDeflated(std::span<const uint8_t> data,
+                                                              uint64_t size, uint32_t crc) {
+  if (!inflater_->Reset()) return "could not be unpacked (out of memory)";
+  z_stream& stream = inflater_->Stream();
+  stream.next_in = nullptr;
+  stream.avail_in = 0;
+  std::vector<uint8_t>& output = output_;
   size_t fed = 0;
   uint64_t produced_total = 0;
   uint32_t running_crc = Crc32(0, {});
@@ -82,14 +102,9 @@ std::optional<std::string> CheckDeflated(std::span<const uint8_t> data, uint64_t
   return std::nullopt;
 }
 
-}  // namespace
-
 std::optional<std::string> CheckEntryContent(std::span<const uint8_t> data, uint16_t method,
                                              uint64_t size, uint32_t crc) {
-  if (method == kZipDeflated) return CheckDeflated(data, size, crc);
-  if (data.size() != size) return SizeMismatch("holds", data.size(), size);
-  if (Crc32(0, data) != crc) return "CRC mismatch";
-  return std::nullopt;
+  return EntryContentChecker().Check(data, method, size, crc);
 }
 
 }  // namespace officecarve
