@@ -12,6 +12,7 @@
 // a new folder inside the given one, removed at the end.
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,6 +159,28 @@ void Report(const char* title, const std::string& image, uint64_t bytes) {
               static_cast<double>(checked.peak_kib) / 1024);
 }
 
+// The file system the recovered files go to: creating files is part of a
+// recovery, and its cost differs from one file system to another.
+std::string FileSystemOf(const std::filesystem::path& folder) {
+  struct statfs info {};
+  if (statfs(folder.c_str(), &info) != 0) return "unknown";
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53:
+      return "ext2/3/4";
+    case 0x01021994:
+      return "tmpfs";
+    case 0x58465342:
+      return "xfs";
+    case 0x9123683E:
+      return "btrfs";
+    default:
+      break;
+  }
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "type %#lx", static_cast<unsigned long>(info.f_type));
+  return hex;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,6 +200,8 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(mebibytes), facts.files_placed,
       static_cast<unsigned long long>(spacing_kib),
       static_cast<double>(facts.largest_document) / (1 << 20));
+  std::printf("images and recovered files in %s (%s)\n", folder.string().c_str(),
+              FileSystemOf(folder).c_str());
   Report("A: 512-byte sectors, every sector examined", plain_image, mebibytes << 20);
   Report("B: FAT32, 4 KiB clusters, known phase", fat_image, mebibytes << 20);
   std::filesystem::remove_all(folder);
