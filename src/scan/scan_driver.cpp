@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -170,12 +171,16 @@ void ScanDriver::Search(ScanReport& report) {
   uint8_t misses = 0;
   for (; sector <= last && !state_.search_cancelled; sector += step) {
     const int64_t offset = sector * bytes_per_sector;
-    if (source_.ReadAt(buffer.data(), bytes_per_sector, offset) != 0 &&
-        !source_.ReadSectorDirect(sector, buffer.data())) {
-      continue;  // unreadable both ways: skipped, neither counted nor shown
+    std::span<const uint8_t> bytes = source_.WindowView(offset, bytes_per_sector);
+    if (bytes.empty()) {
+      if (source_.ReadAt(buffer.data(), bytes_per_sector, offset) != 0 &&
+          !source_.ReadSectorDirect(sector, buffer.data())) {
+        continue;  // unreadable both ways: skipped, neither counted nor shown
+      }
+      bytes = buffer;
     }
     ++report.sectors_identified;
-    const FileKind kind = Identify(buffer);
+    const FileKind kind = Identify(bytes);
     bool show = false;
     if (kind != FileKind::None) {
       candidates_.Append(sector, kind);

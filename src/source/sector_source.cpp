@@ -169,6 +169,16 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
   }
 }
 
+std::span<const uint8_t> SectorSource::WindowView(int64_t offset, uint32_t count) {
+  if (!WindowHolds(offset, count)) {
+    // A one-byte read fills the window from the offset, as a whole read would,
+    // but never reads around a bad stretch: that is left to ReadAt.
+    uint8_t first = 0;
+    if (count == 0 || ReadAt(&first, 1, offset) != 0 || !WindowHolds(offset, count)) return {};
+  }
+  return {window_.data() + (offset - window_start_), count};
+}
+
 uint32_t SectorSource::ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset) {
   const uint32_t bytes_per_sector = working_.bytes_per_sector;
   while (count >= bytes_per_sector && offset % bytes_per_sector == 0) {

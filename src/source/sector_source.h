@@ -51,6 +51,12 @@ class SectorSource {
   // window fill failed, whole sectors are read one by one, so readable sectors
   // next to an unreadable one still arrive.
   int32_t ReadAt(uint8_t* destination, uint32_t count, int64_t offset);
+  // The count bytes at offset where they lie in the read window, filled first
+  // as ReadAt fills it, so the search looks at each sector without copying it.
+  // Empty when they cannot all be had from one window (a stretch that failed
+  // to read, the end of the range, a device that delivered less); ReadAt then
+  // gets what can be had. Valid until the next call on this source.
+  std::span<const uint8_t> WindowView(int64_t offset, uint32_t count);
   // One sector straight from the handle, bypassing the window.
   bool ReadSectorDirect(int64_t sector, uint8_t* destination);
 
@@ -74,6 +80,10 @@ class SectorSource {
 
  private:
   void DiscardWindow();
+  bool WindowHolds(int64_t offset, uint32_t count) const {
+    return window_length_ > 0 && offset >= window_start_ &&
+           offset - window_start_ <= static_cast<int64_t>(window_length_) - count;
+  }
   // Serves whole sectors one by one with direct reads; the bytes not delivered.
   uint32_t ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset);
 

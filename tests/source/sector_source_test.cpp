@@ -1,5 +1,6 @@
 #include "source/sector_source.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -258,6 +259,40 @@ TEST(ReadAtWithBadSectors, FailsEveryReadWhenTheDeviceRefusesToSeek) {
   std::vector<uint8_t> sector(kSector);
   EXPECT_EQ(ReadSector(source, 3, sector), static_cast<int32_t>(kSector));
   EXPECT_FALSE(source.ReadSectorDirect(3, sector.data()));
+}
+
+TEST(WindowView, ShowsEverySectorAsReadAtCopiesItForTheSameDeviceReads) {
+  SectorSource viewed;
+  const Fake fake = OpenNoiseImage(viewed, 1000);
+  SectorSource copied;
+  const Fake copy_fake = OpenNoiseImage(copied, 1000);
+  std::vector<uint8_t> sector;
+  for (int64_t at = 0; at < 1000; at += 3) {
+    const auto view = viewed.WindowView(at * kSector, kSector);
+    ASSERT_EQ(view.size(), kSector) << "sector " << at;
+    EXPECT_TRUE(std::equal(view.begin(), view.end(), fake.bytes.begin() + at * kSector));
+    ASSERT_EQ(ReadSector(copied, at, sector), 0);
+  }
+  EXPECT_EQ(fake.counters->reads, copy_fake.counters->reads);
+  EXPECT_EQ(viewed.WindowFills(), copied.WindowFills());
+}
+
+TEST(WindowView, IsEmptyWhereOnlyReadAtCanServeTheBytes) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 512);
+  fake.handle->MakeUnreadable(50);
+  EXPECT_TRUE(source.WindowView(10 * kSector, kSector).empty());
+  // The readable sector beside the bad one still comes through ReadAt.
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 10, sector), 0);
+  EXPECT_EQ(sector, fake.Bytes(10 * kSector, kSector));
+  EXPECT_TRUE(source.WindowView(50 * kSector, kSector).empty());
+
+  EXPECT_TRUE(source.WindowView(512 * kSector, kSector).empty()) << "past the range end";
+  const auto last = source.WindowView(511 * kSector, kSector);
+  ASSERT_EQ(last.size(), kSector);
+  EXPECT_TRUE(std::equal(last.begin(), last.end(), fake.bytes.begin() + 511 * kSector));
+  EXPECT_TRUE(source.WindowView(511 * kSector + 1, kSector).empty()) << "across the range end";
 }
 
 TEST(SectorSourceOpen, NeverServesBytesOfThePreviouslyOpenedSource) {
