@@ -102,61 +102,90 @@ ScanTimes TimeScan(const std::string& image, const std::string& folder, bool che
   return times;
 }
 
-constexpr int kRuns = 5;
+constexpr int kRuns = 7;
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-// Each run recovers into a folder of its own, and the folders are removed only
-// after the last run of both images: creating files just after deleting as many makes ext4
-// search past the recently freed inodes, which would charge that to the scan.
-struct RunMedians {
-  double plain = 0;
-  double search = 0;
-  double whole = 0;
-  int recovered = 0;
-  long peak_kib = 0;
+// The median and the range of one figure over the runs.
+struct Spread {
+  double median = 0;
+  double low = 0;
+  double high = 0;
 };
 
-RunMedians MeasureRuns(const std::string& image, const std::string& folders, bool check_verdicts) {
-  std::vector<double> plain, search, whole;
-  RunMedians medians;
+Spread SpreadOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return {values[values.size() / 2], values.front(), values.back()};
+}
+
+// Every run pairs a plain read with the scans that follow it at once, and
+// the ratios are taken within the run: a shared machine's speed drifts
+// between runs more than within one. The scans with and without verdicts
+// alternate for the same reason. Each recovers into a folder of its own, and
+// the folders are removed only after the last run of both images: creating
+// files just after deleting as many makes ext4 without a journal search past
+// the recently freed inodes, which would be charged to the scan.
+struct Figures {
+  Spread plain_mbs, search_mbs, whole_mbs, checked_mbs;
+  Spread search_ratio, whole_ratio, checked_ratio, whole_over_search, checked_over_search;
+  int recovered = 0;
+  long peak_kib = 0;
+  long checked_peak_kib = 0;
+};
+
+Figures Measure(const std::string& image, uint64_t bytes) {
+  const double mb = static_cast<double>(bytes) / 1e6;
+  std::vector<double> plain_mbs, search_mbs, whole_mbs, checked_mbs;
+  std::vector<double> search_ratio, whole_ratio, checked_ratio, whole_over_search,
+      checked_over_search;
+  Figures figures;
   for (int run = 0; run < kRuns; ++run) {
-    const std::string folder = folders + std::to_string(run);
+    const std::string folder = image + ".out" + std::to_string(run);
     std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(folder + "-checked");
     PlainRead(image);  // warm the page cache for every run alike
-    plain.push_back(PlainRead(image));
-    const ScanTimes scan = TimeScan(image, folder, check_verdicts);
-    search.push_back(scan.search);
-    whole.push_back(scan.whole);
-    medians.recovered = scan.recovered;
-    medians.peak_kib = std::max(medians.peak_kib, scan.peak_kib);
+    const double plain = PlainRead(image);
+    const ScanTimes scan = TimeScan(image, folder, false);
+    const ScanTimes checked = TimeScan(image, folder + "-checked", true);
+    plain_mbs.push_back(mb / plain);
+    search_mbs.push_back(mb / scan.search);
+    whole_mbs.push_back(mb / scan.whole);
+    checked_mbs.push_back(mb / checked.whole);
+    search_ratio.push_back(plain / scan.search);
+    whole_ratio.push_back(plain / scan.whole);
+    checked_ratio.push_back(plain / checked.whole);
+    whole_over_search.push_back(scan.whole / scan.search);
+    checked_over_search.push_back(checked.whole / checked.search);
+    figures.recovered = scan.recovered;
+    figures.peak_kib = std::max(figures.peak_kib, scan.peak_kib);
+    figures.checked_peak_kib = std::max(figures.checked_peak_kib, checked.peak_kib);
   }
-  medians.plain = Median(plain);
-  medians.search = Median(search);
-  medians.whole = Median(whole);
-  return medians;
+  figures.plain_mbs = SpreadOf(plain_mbs);
+  figures.search_mbs = SpreadOf(search_mbs);
+  figures.whole_mbs = SpreadOf(whole_mbs);
+  figures.checked_mbs = SpreadOf(checked_mbs);
+  figures.search_ratio = SpreadOf(search_ratio);
+  figures.whole_ratio = SpreadOf(whole_ratio);
+  figures.checked_ratio = SpreadOf(checked_ratio);
+  figures.whole_over_search = SpreadOf(whole_over_search);
+  figures.checked_over_search = SpreadOf(checked_over_search);
+  return figures;
 }
 
 void Report(const char* title, const std::string& image, uint64_t bytes) {
-  const std::string folders = image + ".out";
-  const RunMedians scan = MeasureRuns(image, folders, false);
-  const RunMedians checked = MeasureRuns(image, folders + "-checked", true);
-  const double mb = static_cast<double>(bytes) / 1e6;
-  std::printf("%s (medians of %d runs)\n", title, kRuns);
-  std::printf("  (a) plain read      %8.1f MB/s  ratio 1.000\n", mb / scan.plain);
-  std::printf("  (b) search phase    %8.1f MB/s  ratio %.3f\n", mb / scan.search,
-              scan.plain / scan.search);
-  std::printf("  (c) whole recovery  %8.1f MB/s  ratio %.3f  (%.2f x the search, %d documents)\n",
-              mb / scan.whole, scan.plain / scan.whole, scan.whole / scan.search, scan.recovered);
+  const Figures f = Measure(image, bytes);
+  std::printf("%s (medians of %d runs, range in brackets)\n", title, kRuns);
+  std::printf("  (a) plain read      %8.1f MB/s  ratio 1.000\n", f.plain_mbs.median);
+  std::printf("  (b) search phase    %8.1f MB/s  ratio %.3f [%.3f-%.3f]\n", f.search_mbs.median,
+              f.search_ratio.median, f.search_ratio.low, f.search_ratio.high);
   std::printf(
-      "  (d) with verdicts   %8.1f MB/s  ratio %.3f  (%.2f x its search; read back and inflated)\n",
-      mb / checked.whole, checked.plain / checked.whole, checked.whole / checked.search);
+      "  (c) whole recovery  %8.1f MB/s  ratio %.3f, %.2f x the search [%.2f-%.2f], %d documents\n",
+      f.whole_mbs.median, f.whole_ratio.median, f.whole_over_search.median, f.whole_over_search.low,
+      f.whole_over_search.high, f.recovered);
+  std::printf("  (d) with verdicts   %8.1f MB/s  ratio %.3f, %.2f x its search [%.2f-%.2f]\n",
+              f.checked_mbs.median, f.checked_ratio.median, f.checked_over_search.median,
+              f.checked_over_search.low, f.checked_over_search.high);
   std::printf("  peak memory of the scan: %.1f MiB (%.1f MiB with verdicts)\n",
-              static_cast<double>(scan.peak_kib) / 1024,
-              static_cast<double>(checked.peak_kib) / 1024);
+              static_cast<double>(f.peak_kib) / 1024,
+              static_cast<double>(f.checked_peak_kib) / 1024);
 }
 
 // The file system the recovered files go to: creating files is part of a
