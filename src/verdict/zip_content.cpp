@@ -102,9 +102,4 @@ std::optional<std::string> EntryContentChecker::CheckDeflated(std::span<const ui
   return std::nullopt;
 }
 
-std::optional<std::string> CheckEntryContent(std::span<const uint8_t> data, uint16_t method,
-                                             uint64_t size, uint32_t crc) {
-  return EntryContentChecker().Check(data, method, size, crc);
-}
-
 }  // namespace officecarve

@@ -20,7 +20,10 @@ class EntryContentChecker {
   EntryContentChecker(const EntryContentChecker&) = delete;
   EntryContentChecker& operator=(const EntryContentChecker&) = delete;
 
-  // As CheckEntryContent below.
+  // Unpacks one entry's data (stored or raw deflate) and compares it with the
+  // size and CRC-32 the central directory lists. Returns the problem, without
+  // the entry's name, or nothing when both agree. Memory stays small whatever
+  // the entry claims: the output is checked in chunks and never kept.
   std::optional<std::string> Check(std::span<const uint8_t> data, uint16_t method, uint64_t size,
                                    uint32_t crc);
 
@@ -32,12 +35,5 @@ class EntryContentChecker {
   std::unique_ptr<Inflater> inflater_;
   std::vector<uint8_t> output_;
 };
-
-// Unpacks one entry's data (stored or raw deflate) and compares it with the
-// size and CRC-32 the central directory lists. Returns the problem, without
-// the entry's name, or nothing when both agree. Memory stays small whatever
-// the entry claims: the output is checked in chunks and never kept.
-std::optional<std::string> CheckEntryContent(std::span<const uint8_t> data, uint16_t method,
-                                             uint64_t size, uint32_t crc);
 
 }  // namespace officecarve
