@@ -26,6 +26,7 @@
 
 #include "app/application.h"
 #include "bench/bench_image.h"
+#include "carvers/dispatch.h"
 #include "scan/scan_driver.h"
 #include "testimage/null_frontend.h"
 
@@ -82,7 +83,8 @@ ScanTimes TimeScan(const std::string& image, const std::string& folder, bool che
     request.last_text = std::to_string(app.source.Working().last_sector);
     request.check_verdicts = check_verdicts;
     const auto start = Clock::now();
-    const ScanReport report = ScanDriver(app.source, frontend, app.state, app.texts).Start(request);
+    const ScanReport report =
+        ScanDriver(app.source, frontend, app.state, app.texts, &DispatchFor).Start(request);
     ScanTimes times;
     times.whole = Seconds(start);
     times.search = std::chrono::duration<double>(frontend.recovery_opened - start).count();

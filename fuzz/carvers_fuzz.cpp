@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "carvers/dispatch.h"
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
-#include "scan/dispatch.h"
 #include "scan/identify.h"
 #include "source/sector_source.h"
 #include "testimage/memory_handle.h"

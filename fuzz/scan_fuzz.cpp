@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "carvers/dispatch.h"
 #include "scan/scan_driver.h"
 #include "source/sector_source.h"
 #include "testimage/memory_handle.h"
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   request.folder = folder.string();
   request.first_text = "0";
   request.last_text = std::to_string(source.Working().last_sector);
-  ScanDriver driver(source, frontend, state, texts);
+  ScanDriver driver(source, frontend, state, texts, &DispatchFor);
   driver.Start(request);
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::filesystem::remove(entry.path());

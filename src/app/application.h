@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/scan_state.h"
+#include "core/scan_state.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
 

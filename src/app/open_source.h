@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/frontend.h"
+#include "core/frontend.h"
 
 namespace officecarve {
 

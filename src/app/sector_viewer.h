@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
 

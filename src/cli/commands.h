@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/scan_state.h"
 #include "cli/terminal_frontend.h"
+#include "core/scan_state.h"
 
 namespace officecarve::cli {
 

@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/open_source.h"
+#include "carvers/dispatch.h"
 #include "cli/commands.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
@@ -65,7 +66,7 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
   request.first_text = "0";
   request.last_text = std::to_string(working.last_sector);
   request.cluster_item = ClusterItemForSize(working.sectors_per_cluster, working.bytes_per_sector);
-  ScanDriver driver(app.source, frontend, app.state, app.texts);
+  ScanDriver driver(app.source, frontend, app.state, app.texts, &DispatchFor);
   const ScanReport report = driver.Start(request);
   if (!report.started) return kExitFailed;
 

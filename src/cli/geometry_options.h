@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/frontend.h"
+#include "core/frontend.h"
 #include "source/geometry_choices.h"
 
 namespace officecarve::cli {

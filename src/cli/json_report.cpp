@@ -9,6 +9,7 @@
 #include "platform/file_save.h"
 #include "platform/raw_handle.h"
 #include "scan/file_kind.h"
+#include "verdict/verdict.h"
 
 namespace officecarve::cli {
 

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "app/application.h"
+#include "carvers/dispatch.h"
 #include "cli/commands.h"
 #include "cli/geometry_options.h"
 #include "cli/json_report.h"
@@ -51,7 +52,7 @@ int RunRecover(const RecoverOptions& options) {
   request.cluster_item = controls.cluster_item;
   if (!PrepareOutputFolder(app, request.folder)) return kExitFailed;
 
-  ScanDriver driver(app.source, frontend, app.state, app.texts);
+  ScanDriver driver(app.source, frontend, app.state, app.texts, &DispatchFor);
   const ScanReport report = driver.Start(request);
   const std::string json = ScanReportJson(app.source, report);
   if (!options.json_path.empty()) {

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/console.h"
+#include "verdict/verdict.h"
 
 namespace officecarve::cli {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/frontend.h"
-#include "app/scan_state.h"
+#include "core/frontend.h"
+#include "core/scan_state.h"
 
 namespace officecarve::cli {
 

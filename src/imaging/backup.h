@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/frontend.h"
-#include "app/scan_state.h"
+#include "core/frontend.h"
+#include "core/scan_state.h"
 #include "platform/image_file.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"

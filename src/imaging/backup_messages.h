@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 #include "text/ui_text_table.h"
 
 namespace officecarve {

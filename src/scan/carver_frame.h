@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/frontend.h"
-#include "app/scan_state.h"
+#include "core/frontend.h"
+#include "core/scan_state.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"

@@ -13,7 +13,7 @@
 #include "platform/same_device.h"
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
-#include "scan/dispatch.h"
+#include "scan/dispatch_row.h"
 #include "scan/identify.h"
 #include "scan/parse_number.h"
 #include "scan/percent_text.h"
@@ -322,7 +322,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
   for (int64_t i = count - 1; i >= 0; --i) {
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
-    const DispatchRow& row = DispatchFor(candidates_.Kind(static_cast<size_t>(i)));
+    const DispatchRow& row = dispatch_(candidates_.Kind(static_cast<size_t>(i)));
     if (row.action == CandidateAction::kCarve) carve(row, sector);
     if (row.action == CandidateAction::kDirectoryClaim) ClaimDirectory(map, sector);
     show_progress(i);
@@ -334,7 +334,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
   // once everything else has claimed its units.
   for (int64_t i = count - 1; i >= 0; --i) {
     if (!WaitWhilePaused()) break;
-    const DispatchRow& row = DispatchFor(candidates_.Kind(static_cast<size_t>(i)));
+    const DispatchRow& row = dispatch_(candidates_.Kind(static_cast<size_t>(i)));
     if (row.action == CandidateAction::kSecondPassJpeg) {
       carve(row, candidates_.Sector(static_cast<size_t>(i)));
     }

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
-#include "app/scan_state.h"
+#include "core/frontend.h"
+#include "core/scan_state.h"
 #include "scan/candidate_list.h"
+#include "scan/dispatch_row.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
 
@@ -47,8 +48,9 @@ struct ScanReport {
 // second pass and the final count.
 class ScanDriver {
  public:
-  ScanDriver(SectorSource& source, Frontend& frontend, ScanState& state, const UiTextTable& texts)
-      : source_(source), frontend_(frontend), state_(state), texts_(texts) {}
+  ScanDriver(SectorSource& source, Frontend& frontend, ScanState& state, const UiTextTable& texts,
+             DispatchTable dispatch)
+      : source_(source), frontend_(frontend), state_(state), texts_(texts), dispatch_(dispatch) {}
 
   ScanReport Start(const ScanRequest& request);
 
@@ -66,6 +68,7 @@ class ScanDriver {
   Frontend& frontend_;
   ScanState& state_;
   const UiTextTable& texts_;
+  DispatchTable dispatch_;
   CandidateList candidates_;
 };
 

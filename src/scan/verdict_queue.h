@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 
 namespace officecarve {
 

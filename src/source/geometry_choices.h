@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 #include "source/sector_source.h"
 #include "source/volume_geometry.h"
 #include "text/ui_text_table.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "carvers/byte_order.h"
+#include "core/byte_order.h"
 #include "verdict/printable_name.h"
 #include "verdict/verdict.h"
 #include "verdict/zip_content.h"

@@ -14,12 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/scan_state.h"
 #include "carvers/carvers.h"
+#include "carvers/dispatch.h"
+#include "core/scan_state.h"
 #include "platform/temp_dir.h"
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
-#include "scan/dispatch.h"
 #include "scan/scan_driver.h"
 #include "source/sector_source.h"
 #include "support/recording_frontend.h"
@@ -207,7 +207,7 @@ class CarverHarness : public ::testing::Test {
     request.folder = folder_.Path().string();
     request.first_text = "0";
     request.last_text = std::to_string(source_.Working().last_sector);
-    ScanDriver driver(source_, frontend_, state_, texts_);
+    ScanDriver driver(source_, frontend_, state_, texts_, &DispatchFor);
     return driver.Start(request);
   }
 

@@ -1,4 +1,5 @@
 #include "scan/scan_driver.h"
+#include "carvers/dispatch.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -116,7 +117,7 @@ class ScanDriverTest : public ::testing::Test {
   ScanState state_;
   testing::RecordingFrontend frontend_{state_};
   UiTextTable texts_{TextVariant::SimplifiedChinese};
-  ScanDriver driver_{source_, frontend_, state_, texts_};
+  ScanDriver driver_{source_, frontend_, state_, texts_, &DispatchFor};
   std::shared_ptr<testimage::MemoryHandle::Counters> counters_;
   std::shared_ptr<std::set<int64_t>> unreadable_;
 };
@@ -410,7 +411,7 @@ uint64_t AllocationsOfScanning(int64_t sector_count, const std::string& folder) 
   ScanState state;
   testimage::NullFrontend frontend;
   const UiTextTable texts(TextVariant::SimplifiedChinese);
-  ScanDriver driver(source, frontend, state, texts);
+  ScanDriver driver(source, frontend, state, texts, &DispatchFor);
   const std::vector<uint8_t> zeros(static_cast<size_t>(sector_count) * 512, 0);
   EXPECT_TRUE(source
                   .OpenHandle(std::make_unique<testimage::MemoryHandle>(zeros), SourceType::kImage,

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
-#include "app/scan_state.h"
+#include "core/frontend.h"
+#include "core/scan_state.h"
 
 namespace officecarve::testing {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 
 namespace officecarve::testimage {
 

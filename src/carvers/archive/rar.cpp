@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "carvers/archive/pass_record.h"
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

@@ -9,9 +9,9 @@
 
 #include "carvers/archive/zip_office_package.h"
 #include "carvers/archive/zip_records.h"
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/office/zip_data_descriptor.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

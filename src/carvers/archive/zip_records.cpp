@@ -1,6 +1,6 @@
 #include "carvers/archive/zip_records.h"
 
-#include "carvers/byte_order.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

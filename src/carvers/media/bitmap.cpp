@@ -1,9 +1,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

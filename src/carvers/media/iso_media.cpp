@@ -4,9 +4,9 @@
 #include <span>
 #include <string_view>
 
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/media/long_record.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

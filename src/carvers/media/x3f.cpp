@@ -5,8 +5,8 @@
 #include <span>
 #include <string_view>
 
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/scan_state.h"
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/office/save_document.h"
+#include "core/byte_order.h"
+#include "core/scan_state.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

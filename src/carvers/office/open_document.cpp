@@ -3,10 +3,10 @@
 // zipped-XML documents; the type decides the switch and the extension.
 #include <string_view>
 
-#include "app/scan_state.h"
 #include "carvers/carvers.h"
 #include "carvers/office/save_document.h"
 #include "carvers/office/zip_package_walk.h"
+#include "core/scan_state.h"
 #include "scan/carver_frame.h"
 #include "scan/open_document_type.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cctype>
 
-#include "app/scan_state.h"
+#include "core/scan_state.h"
 
 namespace officecarve {
 namespace {

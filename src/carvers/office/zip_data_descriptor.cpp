@@ -3,7 +3,7 @@
 #include <cstring>
 #include <span>
 
-#include "carvers/byte_order.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

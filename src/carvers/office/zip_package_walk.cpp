@@ -1,8 +1,8 @@
 #include "carvers/office/zip_package_walk.h"
 
 #include "carvers/archive/zip_records.h"
-#include "carvers/byte_order.h"
 #include "carvers/office/zip_data_descriptor.h"
+#include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

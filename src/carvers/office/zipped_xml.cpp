@@ -4,12 +4,12 @@
 // directory's entry names. Nothing is decompressed.
 #include <string_view>
 
-#include "app/scan_state.h"
-#include "carvers/byte_order.h"
 #include "carvers/carvers.h"
 #include "carvers/office/package_family.h"
 #include "carvers/office/save_document.h"
 #include "carvers/office/zip_package_walk.h"
+#include "core/byte_order.h"
+#include "core/scan_state.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {

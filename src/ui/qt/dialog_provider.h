@@ -3,7 +3,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 
 class QWidget;
 

@@ -1,6 +1,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "carvers/dispatch.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
 
@@ -47,7 +48,7 @@ void TForm1::StartRescue() {
   request.last_text = Edit4->text().toStdString();
   request.cluster_item = ComboBox1->currentIndex();
   request.check_verdicts = false;  // the window has nowhere to show them
-  ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts);
+  ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts, &DispatchFor);
   last_scan_ = driver.Start(request);
   if (!last_scan_->started && (last_scan_->refusal == TextId::kSelectFolder ||
                                last_scan_->refusal == TextId::kFolderOnSourceDrive)) {

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QWidget>
 
-#include "app/frontend.h"
+#include "core/frontend.h"
 #include "text/ui_text_table.h"
 #include "ui/qt/dialog_provider.h"
 #include "ui/qt/progress_window.h"

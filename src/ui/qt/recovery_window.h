@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "app/scan_state.h"
+#include "core/scan_state.h"
 #include "text/ui_text_table.h"
 
 namespace officecarve::gui {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "verdict/verdict.h"
+#include "core/recovered_file.h"
 
 namespace officecarve {
 
@@ -22,18 +22,6 @@ struct Message {
 // The two progress windows: TForm3 serves the search and the backup, TForm2
 // the recovery. Each has Label1..Label4 that the engine writes.
 enum class ProgressWindow { kSearchOrBackup, kRecovery };
-
-// A file the engine wrote into the output folder.
-struct RecoveredFile {
-  std::string path;
-  std::string name;
-  uint64_t size = 0;
-  int64_t start_sector = 0;
-  std::string family;  // "doc", "xls", "ppt"
-  bool saved = false;  // false when the save failed and the user went on
-  // Checked once the file is on disk; unchecked when it was not written.
-  Verdict verdict;
-};
 
 // How the engine reaches the user. The Qt windows implement it with real
 // widgets, the command line with stderr, tests with a recording fake. The

@@ -25,7 +25,8 @@ struct DispatchRow {
   bool receives_folder;
 };
 
-// The one table from a kind to what the recovery does with it.
-const DispatchRow& DispatchFor(FileKind kind);
+// The one table from a kind to what the recovery does with it. It lives
+// beside the carvers it names; the scan driver is handed it.
+using DispatchTable = const DispatchRow& (*)(FileKind kind);
 
 }  // namespace officecarve

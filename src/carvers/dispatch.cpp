@@ -1,4 +1,4 @@
-#include "scan/dispatch.h"
+#include "carvers/dispatch.h"
 
 #include <array>
 
