@@ -47,6 +47,11 @@ constexpr std::array kTable = {
     DispatchRow{M2tsPacket, kNone, nullptr, false},
     DispatchRow{MpegTsPacket, kNone, nullptr, false},
     DispatchRow{OpenDocument, kCarve, &CarveOpenDocument, true},
+    DispatchRow{Gif87a, kNone, nullptr, false},
+    DispatchRow{RiffWebp, kNone, nullptr, false},
+    DispatchRow{Matroska, kNone, nullptr, false},
+    DispatchRow{WindowsExecutable, kNone, nullptr, false},
+    DispatchRow{Sqlite, kNone, nullptr, false},
     DispatchRow{FatDirectory, kDirectoryClaim, nullptr, false},
 };
 

@@ -78,6 +78,16 @@ std::string_view FileKindName(FileKind kind) {
       return "mpeg-ts-packet";
     case FileKind::OpenDocument:
       return "open-document";
+    case FileKind::Gif87a:
+      return "gif87a";
+    case FileKind::RiffWebp:
+      return "riff-webp";
+    case FileKind::Matroska:
+      return "matroska";
+    case FileKind::WindowsExecutable:
+      return "windows-executable";
+    case FileKind::Sqlite:
+      return "sqlite";
     case FileKind::FatDirectory:
       return "fat-directory";
   }

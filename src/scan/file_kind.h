@@ -47,6 +47,12 @@ enum class FileKind : uint8_t {
   // An OpenDocument text, spreadsheet or presentation (a ZIP whose first
   // entry is its "mimetype").
   OpenDocument = 36,
+  // Kinds identified only where every kind above found nothing.
+  Gif87a = 37,
+  RiffWebp = 38,
+  Matroska = 39,           // EBML: Matroska and WebM
+  WindowsExecutable = 40,  // "MZ" with a PE header
+  Sqlite = 41,
   FatDirectory = 100,
 };
 

@@ -89,6 +89,11 @@ constexpr Signature kCabinet{"MSCF"sv};
 // Signature and format version 0.3; other versions are not accepted.
 constexpr Signature kSevenZip{"7z\xBC\xAF\x27\x1C\x00\x03"sv};
 constexpr Signature kPdf{"%PDF-"sv};
+constexpr Signature kGif87a{"GIF87a"sv};
+constexpr Signature kEbml{"\x1A\x45\xDF\xA3"sv};
+constexpr std::string_view kSqlite = "SQLite format 3\x00"sv;
+constexpr Signature kSqliteStart{kSqlite};
+constexpr Signature kDosStub{"MZ"sv};
 
 // Offsets of the name of the first entry in a ZIP local file header, and of
 // the object that follows the ASF header object's 30-byte header.
@@ -154,6 +159,7 @@ FileKind IdentifyRiff(Sector sector) {
   if (BytesAre(sector, kFormOffset, "WAVE"sv)) return FileKind::RiffWave;
   if (BytesAre(sector, kFormOffset, "ACON"sv)) return FileKind::RiffAnimatedCursor;
   if (BytesAreIgnoringCase(sector, kFormOffset, "cdr"sv)) return FileKind::RiffCdr;
+  if (BytesAre(sector, kFormOffset, "WEBP"sv)) return FileKind::RiffWebp;
   return FileKind::None;
 }
 
@@ -255,6 +261,28 @@ bool IsFatDirectory(Sector sector) {
   return score >= kMinDirectoryScore;
 }
 
+// A DOS stub whose header points at a "PE\0\0" signature inside the sector.
+bool IsWindowsExecutable(Sector sector) {
+  constexpr size_t kNewHeaderPointerOffset = 0x3C;
+  constexpr size_t kDosHeaderBytes = 0x40;
+  const uint32_t pe_offset = ReadLe32(sector, kNewHeaderPointerOffset);
+  return pe_offset >= kDosHeaderBytes && pe_offset <= sector.size() - 4 &&
+         BytesAre(sector, pe_offset, "PE\x00\x00"sv);
+}
+
+// Kinds added after the table above was settled. They are tested only where
+// it found nothing, so they never change what it reports.
+FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
+  const auto starts_with = [head](const Signature& signature) {
+    return signature.StartsPacked(head);
+  };
+  if (starts_with(kGif87a)) return FileKind::Gif87a;
+  if (starts_with(kEbml)) return FileKind::Matroska;
+  if (starts_with(kSqliteStart) && BytesAre(sector, 0, kSqlite)) return FileKind::Sqlite;
+  if (starts_with(kDosStub) && IsWindowsExecutable(sector)) return FileKind::WindowsExecutable;
+  return FileKind::None;
+}
+
 uint64_t ReadPackClock(Sector sector, unsigned shift) {
   constexpr size_t kHeaderEnd = 12;
   if (sector.size() < kHeaderEnd) return 0;
@@ -347,7 +375,8 @@ FileKind Identify(std::span<const uint8_t> sector) {
   if (starts_with(kSevenZip)) return FileKind::SevenZip;
   if (starts_with(kPdf)) return FileKind::Pdf;
   if (IsFatDirectory(sector)) return FileKind::FatDirectory;
-  return result;
+  if (result != FileKind::None) return result;
+  return IdentifyLaterKinds(sector, head);
 }
 
 }  // namespace officecarve
