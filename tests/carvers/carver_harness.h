@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -21,11 +22,13 @@
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
 #include "scan/scan_driver.h"
+#include "scan/start_sector_code.h"
 #include "source/sector_source.h"
 #include "support/recording_frontend.h"
 #include "testimage/image_builder.h"
 #include "testimage/memory_handle.h"
 #include "text/ui_text_table.h"
+#include "verdict/verdict.h"
 
 namespace officecarve::testing {
 
@@ -168,6 +171,46 @@ class CarverHarness : public ::testing::Test {
     const std::string name =
         std::string(shift == 0 ? "FILE_AAAAAAAA" : "FILE_AAAAAABB") + extension;
     ExpectOnlyRecovered(ScanAll(), name, document);
+  }
+
+  // A real document split around a real foreign file on a FAT32 volume of
+  // 4 KiB clusters: the document's first `first_clusters` clusters, the
+  // foreign file from the next cluster start (its last cluster's slack left
+  // as noise, as on a used disk), then the rest of the document. The scan
+  // must bound the foreign file to the end of its last cluster for the
+  // document to come back byte for byte and intact.
+  void ExpectDocumentAroundOnFat32(const std::string& document_name,
+                                   const std::vector<uint8_t>& foreign,
+                                   int64_t first_clusters = 2) {
+    constexpr int64_t kCluster = 8;
+    const std::vector<uint8_t> document = SampleDocument(document_name);
+    testimage::FatBootParams boot;
+    boot.sectors_per_cluster = kCluster;
+    boot.reserved_sectors = 35;  // clusters start off the 4 KiB grid of the image
+    boot.fat_size = 64;
+    boot.root_entries = 0;
+    const auto data_start = static_cast<int64_t>(testimage::ImageBuilder::FatFirstDataSector(boot));
+    const int64_t document_start = data_start + 3 * kCluster;
+    const int64_t foreign_start = document_start + first_clusters * kCluster;
+    const int64_t foreign_clusters = (UnitsFor(foreign.size(), 512) + kCluster - 1) / kCluster;
+    const std::pair<int64_t, int64_t> gap{foreign_start,
+                                          foreign_start + foreign_clusters * kCluster - 1};
+    const int64_t sectors = gap.second + UnitsFor(document.size(), 512) + 4 * kCluster;
+    testimage::ImageBuilder image(static_cast<uint64_t>(sectors));
+    image.FillNoise(1, sectors - 1, 5);
+    image.WriteFat32Boot(boot);
+    image.PlaceFragmented(document_start, document, std::span(&gap, 1));
+    image.Place(foreign_start, foreign);
+    Open(image);
+
+    const ScanReport report = ScanAll();
+    std::string extension = std::filesystem::path(document_name).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    ExpectOnlyRecovered(report, RecoveredFileName(document_start * 512, extension), document);
+    ASSERT_EQ(report.files.size(), 1u);
+    EXPECT_EQ(report.files[0].verdict.state, VerdictState::kIntact)
+        << report.files[0].verdict.problem;
   }
 
   // Names of everything in the output folder, sorted.

@@ -67,6 +67,10 @@ TEST_P(RealPngs, LetADocumentAroundThemComeBackWhole) {
   ExpectDocumentAroundComesBackWhole(TheSample().document, TheSample().file, Shift());
 }
 
+TEST_P(RealPngs, LetADocumentAroundThemComeBackWholeOnFat32) {
+  ExpectDocumentAroundOnFat32(TheSample().document, SampleDocument(TheSample().file));
+}
+
 TEST_P(RealPngs, WithAnUnreadableLastUnitReleaseEveryUnit) {
   const std::vector<uint8_t> picture = SampleDocument(TheSample().file);
   const int64_t units = UnitsFor(picture.size(), 512);
