@@ -213,6 +213,13 @@ class CarverHarness : public ::testing::Test {
         << report.files[0].verdict.problem;
   }
 
+  // Empties the output folder, for a test that runs several scans.
+  void ClearFolder() const {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+      std::filesystem::remove_all(entry.path());
+    }
+  }
+
   // Names of everything in the output folder, sorted.
   std::vector<std::string> Written() const {
     std::vector<std::string> names;

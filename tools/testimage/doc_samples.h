@@ -98,4 +98,15 @@ struct ZipPackage {
 ZipPackage BuildZipPackage(const ZipSpec& recipe);
 std::vector<uint8_t> MakeZipPackage(const ZipSpec& recipe);
 
+// The local header offsets of a ZIP's entries, read from its central
+// directory, in file order. Throws std::invalid_argument when there is no
+// end record or the directory runs outside the bytes.
+std::vector<size_t> ZipLocalHeaderOffsets(const std::vector<uint8_t>& zip);
+
+// A copy of a ZIP written by some program whose `entry`-th local header (in
+// file order, from 1) starts at a multiple of `boundary`: the local header
+// before it gets an extra field of padding, and the central directory's
+// offsets move with it. Everything else stays as the producer wrote it.
+std::vector<uint8_t> AlignZipEntry(const std::vector<uint8_t>& zip, size_t entry, size_t boundary);
+
 }  // namespace officecarve::testimage

@@ -1,5 +1,6 @@
 #include <zlib.h>
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -114,5 +115,76 @@ ZipPackage BuildZipPackage(const ZipSpec& recipe) {
 }
 
 std::vector<uint8_t> MakeZipPackage(const ZipSpec& recipe) { return BuildZipPackage(recipe).bytes; }
+
+namespace {
+
+struct CentralDirectory {
+  size_t end_record = 0;
+  size_t first_header = 0;
+  std::vector<size_t> headers;
+};
+
+uint16_t GetU16(std::span<const uint8_t> bytes, size_t offset) {
+  return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+CentralDirectory FindCentralDirectory(const std::vector<uint8_t>& zip) {
+  CentralDirectory directory;
+  if (zip.size() < 22) throw std::invalid_argument("no ZIP end record");
+  size_t end = zip.size() - 22;
+  while (GetU32(zip, end) != kEndRecordSignature) {
+    if (end == 0) throw std::invalid_argument("no ZIP end record");
+    --end;
+  }
+  directory.end_record = end;
+  directory.first_header = GetU32(zip, end + 16);
+  size_t at = directory.first_header;
+  for (uint16_t i = 0; i < GetU16(zip, end + 10); ++i) {
+    if (at + 46 > end || GetU32(zip, at) != kCentralHeaderSignature) {
+      throw std::invalid_argument("ZIP central directory out of place");
+    }
+    directory.headers.push_back(at);
+    at += 46 + GetU16(zip, at + 28) + GetU16(zip, at + 30) + GetU16(zip, at + 32);
+  }
+  return directory;
+}
+
+}  // namespace
+
+std::vector<size_t> ZipLocalHeaderOffsets(const std::vector<uint8_t>& zip) {
+  std::vector<size_t> offsets;
+  for (const size_t header : FindCentralDirectory(zip).headers) {
+    offsets.push_back(GetU32(zip, header + 42));
+  }
+  std::sort(offsets.begin(), offsets.end());
+  return offsets;
+}
+
+std::vector<uint8_t> AlignZipEntry(const std::vector<uint8_t>& zip, size_t entry, size_t boundary) {
+  const std::vector<size_t> locals = ZipLocalHeaderOffsets(zip);
+  if (entry == 0 || entry >= locals.size()) throw std::invalid_argument("no such ZIP entry");
+  const size_t previous = locals[entry - 1];
+  // An extra block is at least its 4-byte header (an unassigned id and its size).
+  size_t padding = (boundary - locals[entry] % boundary) % boundary;
+  if (padding < 4) padding += boundary;
+  const size_t extra_length = GetU16(zip, previous + 28);
+  const size_t extra_end = previous + 30 + GetU16(zip, previous + 26) + extra_length;
+  std::vector<uint8_t> out(zip.begin(), zip.begin() + static_cast<std::ptrdiff_t>(extra_end));
+  const size_t block = Append(out, padding);
+  PutU16(out, block, 0x7A7A);
+  PutU16(out, block + 2, CheckedU16(padding - 4, "padding too long"));
+  PutU16(out, previous + 28, CheckedU16(extra_length + padding, "extra field too long"));
+  out.insert(out.end(), zip.begin() + static_cast<std::ptrdiff_t>(extra_end), zip.end());
+
+  const CentralDirectory directory = FindCentralDirectory(zip);
+  for (const size_t header : directory.headers) {
+    const uint32_t local = GetU32(zip, header + 42);
+    if (local > previous)
+      PutU32(out, header + padding + 42, CheckedU32(local + padding, "ZIP too large"));
+  }
+  PutU32(out, directory.end_record + padding + 16,
+         CheckedU32(directory.first_header + padding, "ZIP too large"));
+  return out;
+}
 
 }  // namespace officecarve::testimage

@@ -54,6 +54,9 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
   if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kZipLocalHeader) return call.Fail();
 
   OfficePackageWatch office;
+  ZipStartCheck start_check;
+  // The first name is held before its record is jumped over.
+  if (!start_check.ReadFirstLocalName(call)) return call.Fail();
   uint64_t position = 0;
   uint64_t archive_bytes = 0;
   // Every record moves the position on by at least its fixed part, whose
@@ -76,12 +79,14 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
     archive_bytes += record.length;
     if (record.signature == kZipCentralHeader) {
       const auto bytes = call.Bytes();
+      start_check.SeeCentralHeader(bytes, record_start);
       office.SeeCentralName(
           bytes.subspan(record_start + kZipCentralFixedBytes, Le16At(bytes, record_start + 28)),
           env.family_mask);
     }
     if (record.signature == kZipEndOfCentralDirectory) break;
   }
+  if (start_check.StartedInside()) return call.Fail();
   if (!folder.empty()) office.SaveIfPackage(call, folder, offset, archive_bytes);
   call.Complete();
 }

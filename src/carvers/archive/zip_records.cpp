@@ -1,5 +1,7 @@
 #include "carvers/archive/zip_records.h"
 
+#include <algorithm>
+
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
@@ -49,6 +51,26 @@ uint64_t ZipLocalDataStart(CarverCall& call, uint64_t position) {
   const auto bytes = call.Bytes();
   return position + kZipLocalFixedBytes + Le16At(bytes, position + 26) +
          Le16At(bytes, position + 28);
+}
+
+bool ZipStartCheck::ReadFirstLocalName(CarverCall& call) {
+  if (!call.ReadUntil(kZipLocalFixedBytes)) return false;
+  const uint64_t name_end = kZipLocalFixedBytes + Le16At(call.Bytes(), 26);
+  if (!call.ReadUntil(name_end)) return false;
+  const auto name = call.Bytes().subspan(kZipLocalFixedBytes, name_end - kZipLocalFixedBytes);
+  first_name_.assign(name.begin(), name.end());
+  return true;
+}
+
+void ZipStartCheck::SeeCentralHeader(std::span<const uint8_t> bytes, uint64_t position) {
+  // A 64-bit archive keeps the real offset in an extra field; such an entry
+  // says nothing here.
+  constexpr uint32_t kOffsetInExtraField = 0xFFFFFFFF;
+  const auto name = bytes.subspan(position + kZipCentralFixedBytes, Le16At(bytes, position + 28));
+  if (!std::equal(name.begin(), name.end(), first_name_.begin(), first_name_.end())) return;
+  const uint32_t local_offset = Le32At(bytes, position + 42);
+  if (local_offset == 0) listed_at_start_ = true;
+  if (local_offset != 0 && local_offset != kOffsetInExtraField) listed_elsewhere_ = true;
 }
 
 }  // namespace officecarve

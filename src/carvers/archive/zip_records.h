@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace officecarve {
 
@@ -34,5 +36,27 @@ bool ReadZipRecord(CarverCall& call, uint64_t position, ZipRecord& record);
 // and where its data starts.
 bool ZipLocalUsesDescriptor(CarverCall& call, uint64_t position);
 uint64_t ZipLocalDataStart(CarverCall& call, uint64_t position);
+
+// Whether the local header a walk started at is where its archive starts.
+// The central directory gives every entry's local header offset from the
+// archive's start, so a walk that began at a record inside an archive (one
+// entry in 512 starts exactly at a sector) finds its own entry listed at a
+// non-zero offset. Such a walk is not the start of anything; the candidate
+// that is finds the same directory and carves the archive whole.
+class ZipStartCheck {
+ public:
+  // Holds the name of the local header at the start of the call's buffer
+  // (where the walk starts) and remembers it. False when it cannot be held.
+  bool ReadFirstLocalName(CarverCall& call);
+  // A central directory header held at buffer `position`.
+  void SeeCentralHeader(std::span<const uint8_t> bytes, uint64_t position);
+  // True when the directory lists the first entry only at other offsets.
+  bool StartedInside() const { return listed_elsewhere_ && !listed_at_start_; }
+
+ private:
+  std::vector<uint8_t> first_name_;
+  bool listed_at_start_ = false;
+  bool listed_elsewhere_ = false;
+};
 
 }  // namespace officecarve

@@ -18,6 +18,8 @@ constexpr uint64_t kMaxPackageBytes = 1024ull * 1024 * 1024;
 std::optional<uint64_t> WalkWholeZipPackage(
     CarverCall& call, const std::function<void(std::span<const uint8_t>)>& on_central_name) {
   uint64_t position = 0;
+  ZipStartCheck start_check;
+  if (!start_check.ReadFirstLocalName(call)) return std::nullopt;
   // Every pass advances by at least one fixed record, and the package size
   // is bounded, so the walk ends.
   while (true) {
@@ -38,10 +40,14 @@ std::optional<uint64_t> WalkWholeZipPackage(
     if (position > kMaxPackageBytes || !call.ReadUntil(position)) return std::nullopt;
 
     if (record.signature == kZipCentralHeader) {
+      start_check.SeeCentralHeader(call.Bytes(), start);
       const uint16_t name_length = Le16At(call.Bytes(), start + 28);
       on_central_name(call.Bytes().subspan(start + kZipCentralFixedBytes, name_length));
     }
-    if (record.signature == kZipEndOfCentralDirectory) return position;
+    if (record.signature == kZipEndOfCentralDirectory) {
+      if (start_check.StartedInside()) return std::nullopt;
+      return position;
+    }
   }
 }
 

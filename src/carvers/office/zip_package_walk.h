@@ -14,7 +14,8 @@ class CarverCall;
 // every byte in the buffer. Entries written with a data descriptor are
 // followed to it. Each central directory name is passed to `on_central_name`.
 // Returns the package's length, or nothing when the records do not lead to an
-// end (unknown record, range end, short read, a package beyond the bounds).
+// end (unknown record, range end, short read, a package beyond the bounds)
+// or the walk started at a record inside a package.
 std::optional<uint64_t> WalkWholeZipPackage(
     CarverCall& call, const std::function<void(std::span<const uint8_t>)>& on_central_name);
 
