@@ -41,6 +41,14 @@ inline int64_t UnitsFor(size_t bytes, uint32_t unit_bytes) {
   return static_cast<int64_t>((bytes + unit_bytes - 1) / unit_bytes);
 }
 
+// What a sample document is written as: its own extension in capitals.
+inline std::string RecoveredExtension(const std::string& document_name) {
+  std::string extension = std::filesystem::path(document_name).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return extension;
+}
+
 // An image of `sector_count` units of noise with `document` laid contiguously
 // from `start`.
 inline testimage::ImageBuilder ImageWith(const std::vector<uint8_t>& document, int64_t start,
@@ -166,11 +174,9 @@ class CarverHarness : public ::testing::Test {
   void ExpectDocumentAroundComesBackWhole(const std::string& document_name,
                                           const std::string& foreign_name, int64_t shift) {
     const std::vector<uint8_t> document = SampleDocument(document_name);
-    const std::string extension = document_name.ends_with(".doc") ? ".DOC" : ".DOCX";
     Open(DocumentAroundForeignFile(document, SampleDocument(foreign_name), shift, 3).image);
-    const std::string name =
-        std::string(shift == 0 ? "FILE_AAAAAAAA" : "FILE_AAAAAABB") + extension;
-    ExpectOnlyRecovered(ScanAll(), name, document);
+    ExpectOnlyRecovered(
+        ScanAll(), RecoveredFileName(shift * 512, RecoveredExtension(document_name)), document);
   }
 
   // A real document split around a real foreign file on a FAT32 volume of
@@ -182,8 +188,15 @@ class CarverHarness : public ::testing::Test {
   void ExpectDocumentAroundOnFat32(const std::string& document_name,
                                    const std::vector<uint8_t>& foreign,
                                    int64_t first_clusters = 2) {
+    ExpectDocumentAroundOnFat32(SampleDocument(document_name), RecoveredExtension(document_name),
+                                foreign, first_clusters);
+  }
+
+  void ExpectDocumentAroundOnFat32(const std::vector<uint8_t>& document,
+                                   const std::string& extension,
+                                   const std::vector<uint8_t>& foreign,
+                                   int64_t first_clusters = 2) {
     constexpr int64_t kCluster = 8;
-    const std::vector<uint8_t> document = SampleDocument(document_name);
     testimage::FatBootParams boot;
     boot.sectors_per_cluster = kCluster;
     boot.reserved_sectors = 35;  // clusters start off the 4 KiB grid of the image
@@ -204,9 +217,6 @@ class CarverHarness : public ::testing::Test {
     Open(image);
 
     const ScanReport report = ScanAll();
-    std::string extension = std::filesystem::path(document_name).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     ExpectOnlyRecovered(report, RecoveredFileName(document_start * 512, extension), document);
     ASSERT_EQ(report.files.size(), 1u);
     EXPECT_EQ(report.files[0].verdict.state, VerdictState::kIntact)

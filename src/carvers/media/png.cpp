@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include <zlib.h>
+
 #include "carvers/carvers.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
@@ -13,10 +15,13 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// Only the bare chunks of a plain picture are followed: anything else (text,
-// time, physical size, private chunks) is taken as a file we do not bound.
-constexpr std::array kAcceptedChunks = {"IHDR"sv, "sRGB"sv, "gAMA"sv, "cHRM"sv,
-                                        "PLTE"sv, "IDAT"sv, "IEND"sv};
+// The chunks of a plain picture are followed on their type alone, and the
+// long ones are claimed without being read. Every other chunk programs write
+// (text, time, physical size, colour profiles, Exif, private chunks) is small
+// and read anyway, so its checksum decides: noise after a PNG signature does
+// not pass for a chunk.
+constexpr std::array kKnownChunks = {"IHDR"sv, "sRGB"sv, "gAMA"sv, "cHRM"sv,
+                                     "PLTE"sv, "IDAT"sv, "IEND"sv};
 constexpr std::string_view kEndChunk = "IEND"sv;
 // Largest chunk data plus its four checksum bytes.
 constexpr uint32_t kMaxChunkRemaining = 1'000'000;
@@ -27,8 +32,21 @@ bool FetchUnit(CarverCall& call) {
   return call.ReadUntil(call.Held() + call.Env().bytes_per_sector);
 }
 
-bool IsAcceptedChunk(std::string_view type) {
-  return std::find(kAcceptedChunks.begin(), kAcceptedChunks.end(), type) != kAcceptedChunks.end();
+bool IsKnownChunk(std::string_view type) {
+  return std::find(kKnownChunks.begin(), kKnownChunks.end(), type) != kKnownChunks.end();
+}
+
+// A chunk type is four ASCII letters; the case of each carries its meaning.
+bool IsChunkType(std::string_view type) {
+  return std::all_of(type.begin(), type.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+}
+
+// The checksum covers the type and the data; `data` is the buffer position
+// just after the type.
+bool ChecksumHolds(std::span<const uint8_t> bytes, uint64_t data, uint32_t length) {
+  const uLong crc = crc32(crc32(0L, Z_NULL, 0), bytes.data() + data - 4, length + 4);
+  return static_cast<uint32_t>(crc) == Be32At(bytes, data + length);
 }
 
 }  // namespace
@@ -55,9 +73,19 @@ void CarvePng(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     // Computed in 32 bits on purpose: a length of 0xFFFFFFFC and above wraps
     // to a tiny chunk instead of tripping the size limit.
     uint32_t remaining = length + 4;
-    if (!IsAcceptedChunk(type)) return call.Fail();
+    if (!IsChunkType(type) || remaining > kMaxChunkRemaining) return call.Fail();
+    if (!IsKnownChunk(type)) {
+      // Its checksum is read, so the wrap that lets a known chunk through
+      // must not apply here.
+      const uint64_t chunk_end = position + uint64_t{length} + 4;
+      if (length > kMaxChunkRemaining - 4 || chunk_end > kMaxBufferPosition ||
+          !call.ReadUntil(chunk_end) || !ChecksumHolds(call.Bytes(), position, length)) {
+        return call.Fail();
+      }
+      position = chunk_end;
+      continue;
+    }
     const bool is_end = type == kEndChunk;
-    if (remaining > kMaxChunkRemaining) return call.Fail();
     // The inside of a long chunk is claimed without being read; what is left
     // (under two units) is read so the next chunk header lands in the buffer.
     while (remaining >= 2 * unit_bytes) {

@@ -37,6 +37,8 @@ size_t AppendChunk(std::vector<uint8_t>& bytes, std::string_view type, uint32_t 
   return WriteChunk(bytes, bytes.size(), type, data_bytes, data_bytes);
 }
 
+constexpr std::string_view kText = "tEXt";
+
 // The signature and header chunk of a real picture, for hand-laid chunk lists.
 std::vector<uint8_t> PngStart() {
   std::vector<uint8_t> start = SampleDocument("tiny.png");
@@ -55,6 +57,14 @@ constexpr Sample kPictures[] = {
     {"plain.png", "minutes.docx"},  // two picture-data chunks
     {"tiny.png", "letter.doc"},
     {"palette.png", "minutes.docx"},  // gamma, chromaticity and palette chunks
+    // With the chunks programs add: background, physical size, text, time, a
+    // colour profile, Exif and XMP.
+    {"labelled.png", "handbook.docx"},
+    {"commented.png", "budget.xls"},
+    {"magick-default.png", "schedule.xlsx"},
+    {"magick-icc.png", "letter.doc"},
+    {"magick-time.png", "memo.odt"},
+    {"exif-xmp.png", "workshop.pptx"},
 };
 
 using RealPngs = testing::SampleCases<Sample>;
@@ -85,11 +95,7 @@ TEST_P(RealPngs, WithAnUnreadableLastUnitReleaseEveryUnit) {
 INSTANTIATE_TEST_SUITE_P(RealFiles, RealPngs,
                          ::testing::Combine(::testing::ValuesIn(kPictures),
                                             ::testing::ValuesIn(kShifts)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).file;
-                           name.resize(name.find('.'));
-                           return name + "_at_" + std::to_string(std::get<1>(info.param));
-                         });
+                         testing::SampleCaseName());
 
 class PngCarver : public testing::OfficeCarverHarness,
                   public ::testing::WithParamInterface<int64_t> {
@@ -103,18 +109,22 @@ class PngCarver : public testing::OfficeCarverHarness,
   }
 };
 
-TEST_P(PngCarver, GivesUpPicturesWithOtherChunksReleasingEveryUnit) {
-  std::vector<uint8_t> lower_case = PngStart();
-  AppendChunk(lower_case, "IDAT", 3000);
-  AppendChunk(lower_case, "iDAT", 3000);
-  AppendChunk(lower_case, "IEND", 0);
-  const std::vector<std::vector<uint8_t>> pictures = {
-      SampleDocument("labelled.png"),   // background and physical-size chunks
-      SampleDocument("commented.png"),  // a text chunk after the picture data
-      lower_case,
-  };
-  for (const std::vector<uint8_t>& picture : pictures) {
-    CarveAlone(picture);
+// A chunk outside the picture's own few is taken on its checksum; one that
+// is not four letters is never a chunk.
+TEST_P(PngCarver, GivesUpChunksWhoseTypeOrChecksumIsWrongReleasingEveryUnit) {
+  std::vector<uint8_t> unchecked = PngStart();
+  AppendChunk(unchecked, "IDAT", 3000);
+  AppendChunk(unchecked, "iDAT", 3000);  // 0x33 where its checksum belongs
+  AppendChunk(unchecked, "IEND", 0);
+  std::vector<uint8_t> not_letters = SampleDocument("commented.png");
+  const size_t text =
+      std::search(not_letters.begin(), not_letters.end(), kText.begin(), kText.end()) -
+      not_letters.begin();
+  not_letters[text + 2] = '5';
+  std::vector<uint8_t> flipped = SampleDocument("magick-icc.png");
+  flipped[100] ^= 0x01;  // inside the colour profile
+  for (const std::vector<uint8_t>* picture : {&unchecked, &not_letters, &flipped}) {
+    CarveAlone(*picture);
 
     ExpectNoTrace();
   }
