@@ -11,8 +11,8 @@ using enum FileKind;
 using enum CandidateAction;
 
 constexpr std::array kTable = {
-    DispatchRow{JpegJfif, kCarve, &CarveJpeg, true},
-    DispatchRow{JpegOther, kSecondPassJpeg, &CarveJpeg, true},
+    DispatchRow{JpegJfif, kCarve, &CarveJpeg, true, &JpegHeaderHolds},
+    DispatchRow{JpegOther, kCarve, &CarveJpeg, true, &JpegHeaderHolds},
     DispatchRow{Gif89a, kNone, nullptr, false},
     DispatchRow{Bitmap, kCarve, &CarveBitmap, true},
     DispatchRow{CompoundFile, kCarve, &CarveCompoundFile, true},

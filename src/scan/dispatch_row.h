@@ -8,13 +8,18 @@
 namespace officecarve {
 
 struct CarverEnv;
+class SectorSource;
 
 using CarverFunction = void (*)(CarverEnv& env, std::string_view folder, int64_t offset);
+
+// Whether the file starting at byte `inner` lies inside the header of the
+// file of the same format starting at byte `outer`, as a thumbnail lies in a
+// picture's metadata. Reads the source directly; the map is not consulted.
+using NestingTest = bool (*)(SectorSource& source, int64_t outer, int64_t inner);
 
 enum class CandidateAction {
   kNone,            // found and counted, nothing to carve
   kCarve,           // the main pass calls the row's carver
-  kSecondPassJpeg,  // carved by the JPEG carver after every other candidate
   kDirectoryClaim,  // a FAT directory sector: claim the rest of its cluster
 };
 
@@ -23,6 +28,11 @@ struct DispatchRow {
   CandidateAction action;
   CarverFunction carver;  // null while the carver is not built: the row does nothing
   bool receives_folder;
+  // For formats that embed whole files of their own kind in their headers:
+  // a candidate nested in the nearest lower candidate of the same carver is
+  // carved after every other candidate, so it cannot cut the outer file
+  // apart (the outer file claims it first).
+  NestingTest nested = nullptr;
 };
 
 // The one table from a kind to what the recovery does with it. It lives

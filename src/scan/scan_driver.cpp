@@ -253,6 +253,25 @@ void ScanDriver::Settle() {
   frontend_.CloseProgressWindow(window);
 }
 
+bool ScanDriver::NestedInLowerCandidate(const DispatchRow& row, size_t index) {
+  if (row.nested == nullptr) return false;
+  // Headers that hold whole files (picture metadata) are at most a few
+  // 64 KiB segments long.
+  constexpr int64_t kMaxHeaderBytes = 256 * 1024;
+  constexpr int kMaxOuterCandidates = 4;
+  const int64_t unit_bytes = source_.Working().bytes_per_sector;
+  const int64_t inner = candidates_.Sector(index) * unit_bytes;
+  int tried = 0;
+  for (size_t lower = index; lower-- > 0 && tried < kMaxOuterCandidates;) {
+    const int64_t outer = candidates_.Sector(lower) * unit_bytes;
+    if (inner - outer > kMaxHeaderBytes) break;
+    if (dispatch_(candidates_.Kind(lower)).carver != row.carver) continue;
+    ++tried;
+    if (row.nested(source_, outer, inner)) return true;
+  }
+  return false;
+}
+
 bool ScanDriver::WaitWhilePaused() {
   while (true) {
     frontend_.PumpMessages();
@@ -319,25 +338,30 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
     row.carver(env, carver_folder, sector * geometry.bytes_per_sector);
   };
 
+  std::vector<int64_t> nested;
   for (int64_t i = count - 1; i >= 0; --i) {
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
     const DispatchRow& row = dispatch_(candidates_.Kind(static_cast<size_t>(i)));
-    if (row.action == CandidateAction::kCarve) carve(row, sector);
+    if (row.action == CandidateAction::kCarve) {
+      if (NestedInLowerCandidate(row, static_cast<size_t>(i))) {
+        nested.push_back(i);
+      } else {
+        carve(row, sector);
+      }
+    }
     if (row.action == CandidateAction::kDirectoryClaim) ClaimDirectory(map, sector);
     show_progress(i);
     SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
     frontend_.SetProgressLabel(window, 3, sector_label);
     frontend_.PumpMessages();
   }
-  // JPEGs without APP0/APP1 are the least certain starts: carve them last,
-  // once everything else has claimed its units.
-  for (int64_t i = count - 1; i >= 0; --i) {
+  // A thumbnail carved first would cut its picture apart; once the picture
+  // has claimed it, it costs a bit test.
+  for (const int64_t i : nested) {
     if (!WaitWhilePaused()) break;
-    const DispatchRow& row = dispatch_(candidates_.Kind(static_cast<size_t>(i)));
-    if (row.action == CandidateAction::kSecondPassJpeg) {
-      carve(row, candidates_.Sector(static_cast<size_t>(i)));
-    }
+    carve(dispatch_(candidates_.Kind(static_cast<size_t>(i))),
+          candidates_.Sector(static_cast<size_t>(i)));
     show_progress(i);
     frontend_.PumpMessages();
   }

@@ -45,7 +45,7 @@ struct ScanReport {
 
 // The one action that recovers files: start checks, search, settling of the
 // cluster grid, recovery from the last candidate to the first, the JPEG
-// second pass and the final count.
+// second pass over files nested in others, and the final count.
 class ScanDriver {
  public:
   ScanDriver(SectorSource& source, Frontend& frontend, ScanState& state, const UiTextTable& texts,
@@ -60,6 +60,9 @@ class ScanDriver {
   void Settle();
   void Recover(class ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
                bool check_verdicts, ScanReport& report);
+  // Whether candidate `index` lies inside the header of a lower candidate
+  // carved by the same carver (the row's nesting test decides).
+  bool NestedInLowerCandidate(const DispatchRow& row, size_t index);
   bool WaitWhilePaused();
   void ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const;
   void Refuse(TextId message, ScanReport& report);

@@ -259,7 +259,9 @@ class CompoundChecker {
       }
       if (type == kTypeEmpty) continue;
       const uint16_t name_bytes = Le16At(entry, 64);
-      if (name_bytes < 2 || name_bytes > kMaxNameBytes || name_bytes % 2 != 0) {
+      // Some spreadsheet programs write the root entry with an empty name.
+      const bool unnamed_root = index == 0 && name_bytes == 0;
+      if (!unnamed_root && (name_bytes < 2 || name_bytes > kMaxNameBytes || name_bytes % 2 != 0)) {
         return number + " has a bad name length of " + std::to_string(name_bytes);
       }
       for (uint64_t link_at : {68, 72, 76}) {

@@ -86,7 +86,7 @@ void PutDirectoryEntry(std::span<uint8_t> entry, const std::string& name, uint8_
   for (size_t i = 0; i < name.size(); ++i) {
     PutU16(entry, 2 * i, static_cast<unsigned char>(name[i]));
   }
-  PutU16(entry, 64, static_cast<uint16_t>((name.size() + 1) * 2));
+  PutU16(entry, 64, name.empty() ? 0 : static_cast<uint16_t>((name.size() + 1) * 2));
   PutU8(entry, 66, type);
   PutU8(entry, 67, kBlack);
   PutU32(entry, 68, links.left);
@@ -147,6 +147,11 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& recipe) {
     stream.name = recipe.stream_names[i];
     stream.size = i < recipe.stream_sizes.size() ? recipe.stream_sizes[i]
                                                  : static_cast<uint32_t>(default_size);
+    if (i < recipe.stream_contents.size() && !recipe.stream_contents[i].empty()) {
+      if (recipe.stream_contents[i].size() > UINT32_MAX)
+        throw std::invalid_argument("stream too large");
+      stream.size = static_cast<uint32_t>(recipe.stream_contents[i].size());
+    }
     stream.in_mini_stream = stream.size > 0 && stream.size < kMiniStreamCutoff;
     if (stream.in_mini_stream) {
       mini_sector_count += CeilDiv(stream.size, kMiniSectorBytes);
@@ -270,7 +275,8 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& recipe) {
       } else {
         at = file.SectorOffset(stream.sectors[i / sector_size]) + i % sector_size;
       }
-      out[at] = PatternByte(s, i);
+      const bool given = s < recipe.stream_contents.size() && !recipe.stream_contents[s].empty();
+      out[at] = given ? recipe.stream_contents[s][i] : PatternByte(s, i);
     }
   }
 
@@ -286,7 +292,7 @@ CompoundFile BuildCompoundFile(const CompoundFileSpec& recipe) {
     return std::span<uint8_t>(out).subspan(file.DirectoryEntryOffset(entry),
                                            CompoundFile::kDirectoryEntryBytes);
   };
-  PutDirectoryEntry(entry_bytes(0), "Root Entry", kTypeRoot, links[0], root_child,
+  PutDirectoryEntry(entry_bytes(0), recipe.root_name, kTypeRoot, links[0], root_child,
                     FirstOf(file.mini_stream_sectors), mini_stream_bytes);
   for (uint32_t e = 1; e <= stream_count; ++e) {
     const CompoundFileStream& stream = file.streams[e - 1];

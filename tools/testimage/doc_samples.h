@@ -18,6 +18,11 @@ struct CompoundFileSpec {
   // Bytes of stream i; streams without an entry here get data_sectors whole
   // sectors. Streams under 4096 bytes live in the mini stream, as they must.
   std::vector<uint32_t> stream_sizes;
+  // The content of stream i, which then also gives its size; streams without
+  // an entry here (or an empty one) get a pattern of letters.
+  std::vector<std::vector<uint8_t>> stream_contents;
+  // Some writers leave the root entry's name empty.
+  std::string root_name = "Root Entry";
   uint32_t data_sectors = 8;
   // The FAT is made large enough to hold at least this many free entries
   // after the last used one.

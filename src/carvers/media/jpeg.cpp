@@ -1,10 +1,13 @@
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "carvers/carvers.h"
 #include "scan/carver_frame.h"
+#include "source/sector_source.h"
 
 namespace officecarve {
 namespace {
@@ -24,11 +27,32 @@ bool FetchUnit(CarverCall& call) {
   return call.ReadUntil(call.Held() + call.Env().bytes_per_sector);
 }
 
+// APP0 (JFIF) or APP1 (Exif) right after the start-of-image marker.
+bool StartsWithApp0OrApp1(std::span<const uint8_t> header) { return (header[3] & 0xFE) == 0xE0; }
+
+// Frame headers: the baseline, extended, progressive and lossless ones,
+// Huffman or arithmetic, and the lossless-only format's.
+bool IsFrameMarker(uint8_t code) {
+  return (code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC) ||
+         code == 0xF7;
+}
+
+// Every marker a picture's header may hold before its first scan: frames,
+// tables, restart interval, application segments and comments.
+bool IsHeaderMarker(uint8_t code) {
+  return IsFrameMarker(code) || code == 0xC4 || code == 0xCC || (code >= 0xDB && code <= 0xDF) ||
+         (code >= 0xE0 && code <= 0xEF) || code == 0xF8 || code == 0xFE;
+}
+
 // Walks the segments after the start-of-image marker up to the first
 // start-of-scan. Returns the position just after the start-of-scan marker
-// and its length field, or nothing when the bytes are not a picture.
-std::optional<uint64_t> WalkHeaderSegments(CarverCall& call) {
+// and its length field, or nothing when the bytes are not a picture. A
+// picture that does not start with APP0 or APP1 has a weaker signature, so
+// its walk must be well formed too: only header markers, and a frame header
+// before the scan.
+std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed) {
   uint64_t position = 2;
+  bool saw_frame = false;
   for (;;) {
     if (call.Held() < position + 4 && (!FetchUnit(call) || call.Held() < position + 4)) {
       return std::nullopt;
@@ -39,8 +63,13 @@ std::optional<uint64_t> WalkHeaderSegments(CarverCall& call) {
     const uint32_t length = (uint32_t{bytes[position + 2]} << 8) | bytes[position + 3];
     position += 4;
     if (prefix != kMarkerPrefix) return std::nullopt;
-    if (code == kStartOfScan) return position;
+    if (code == kStartOfScan) {
+      if (well_formed && !saw_frame) return std::nullopt;
+      return position;
+    }
     if (length < kMinSegmentLength) return std::nullopt;
+    if (well_formed && !IsHeaderMarker(code)) return std::nullopt;
+    saw_frame = saw_frame || IsFrameMarker(code);
     const uint64_t segment_end = position + length - 2;
     if (segment_end > kMaxSearchBytes) return std::nullopt;
     if (!call.ReadUntil(segment_end)) return std::nullopt;
@@ -71,7 +100,8 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     return call.Fail();
   }
 
-  const std::optional<uint64_t> scan_start = WalkHeaderSegments(call);
+  const std::optional<uint64_t> scan_start =
+      WalkHeaderSegments(call, !StartsWithApp0OrApp1(header));
   if (!scan_start) return call.Fail();
   uint64_t position = *scan_start;
   for (;;) {
@@ -82,6 +112,44 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     if (position >= kMaxSearchBytes) return call.Fail();
     if (!FetchUnit(call)) return call.Fail();
   }
+}
+
+bool JpegHeaderHolds(SectorSource& source, int64_t outer, int64_t inner) {
+  // Read sector by sector past the window, which serves the candidate being
+  // carved: only the outer picture's first segments are looked at.
+  constexpr int kMaxSegments = 64;
+  const int64_t unit_bytes = source.Working().bytes_per_sector;
+  std::vector<uint8_t> unit(static_cast<size_t>(unit_bytes));
+  int64_t held_unit = -1;
+  auto byte_at = [&](int64_t offset) -> std::optional<uint8_t> {
+    if (offset / unit_bytes != held_unit) {
+      held_unit = offset / unit_bytes;
+      if (!source.ReadSectorDirect(held_unit, unit.data())) return std::nullopt;
+    }
+    return unit[static_cast<size_t>(offset % unit_bytes)];
+  };
+  std::array<uint8_t, 4> field{};
+  auto read_field = [&](int64_t offset) {
+    for (int i = 0; i < 4; ++i) {
+      const auto byte = byte_at(offset + i);
+      if (!byte) return false;
+      field[static_cast<size_t>(i)] = *byte;
+    }
+    return true;
+  };
+  if (!read_field(outer) || field[0] != 0xFF || field[1] != 0xD8 || field[2] != 0xFF) return false;
+  int64_t position = outer + 2;
+  for (int segment = 0; segment < kMaxSegments && position < inner; ++segment) {
+    if (!read_field(position) || field[0] != kMarkerPrefix || field[1] == kStartOfScan) {
+      return false;
+    }
+    const int64_t length = (int64_t{field[2]} << 8) | field[3];
+    if (length < kMinSegmentLength) return false;
+    const int64_t end = position + 2 + length;
+    if (inner >= position + 4 && inner < end) return true;
+    position = end;
+  }
+  return false;
 }
 
 }  // namespace officecarve

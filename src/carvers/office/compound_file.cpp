@@ -118,13 +118,18 @@ DirectoryFacts ScanNames(std::span<const uint8_t> directory) {
   for (size_t at = 0; at + 128 <= directory.size(); at += 128) {
     const auto entry = directory.subspan(at, 128);
     const uint16_t name_bytes = Le16At(entry, 64);
-    if (name_bytes < 4 || name_bytes > 64) break;
+    // Unused slots, and root entries some writers leave unnamed, are passed
+    // over: the names that decide may come after them.
+    if (name_bytes < 4 || name_bytes > 64) continue;
     const size_t units = (name_bytes - 2u) / 2u;
     if (NameIs(entry, units, u"EncryptionInfo")) facts.has_encryption_info = true;
     if (NameIs(entry, units, u"Version")) facts.has_version = true;
     if (NameIs(entry, units, u"EncryptedPackage")) facts.has_encrypted_package = true;
     if (NameIs(entry, units, u"WordDocument")) facts.family = Family::kWord;
-    if (NameIs(entry, units, u"Workbook")) facts.family = Family::kSpreadsheet;
+    // "Book" is the workbook stream of the spreadsheets of the 5.0/95 generation.
+    if (NameIs(entry, units, u"Workbook") || NameIs(entry, units, u"Book")) {
+      facts.family = Family::kSpreadsheet;
+    }
     if (NameIs(entry, units, u"PowerPoint Document")) facts.family = Family::kPresentation;
   }
   return facts;

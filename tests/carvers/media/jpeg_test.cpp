@@ -49,6 +49,13 @@ constexpr Sample kPictures[] = {
     {"scan.jpg", "minutes.docx"},         // JFIF
     {"baseline.jpg", "letter.doc"},       // small JFIF
     {"progressive.jpg", "minutes.docx"},  // several scans
+    // Neither APP0 nor APP1 first: carved with the others all the same, so
+    // the document around them is not carved before them.
+    {"adobe_cmyk.jpg", "handbook.docx"},     // Adobe
+    {"icc-first.jpg", "budget.xls"},         // a colour profile
+    {"tables-first.jpg", "schedule.xlsx"},   // a quantisation table
+    {"comment-first.jpg", "memo.odt"},       // a comment
+    {"photoshop-first.jpg", "lecture.ppt"},  // Photoshop's IPTC segment
 };
 
 using RealJpegs = testing::SampleCases<Sample>;
@@ -59,6 +66,10 @@ TEST_P(RealJpegs, AreClaimedThroughTheirLastUnitAndTheRestOfItsCluster) {
 
 TEST_P(RealJpegs, LetADocumentAroundThemComeBackWhole) {
   ExpectDocumentAroundComesBackWhole(TheSample().document, TheSample().file, Shift());
+}
+
+TEST_P(RealJpegs, LetADocumentAroundThemComeBackWholeOnFat32) {
+  ExpectDocumentAroundOnFat32(TheSample().document, SampleDocument(TheSample().file));
 }
 
 TEST_P(RealJpegs, WithoutAnEndMarkerReleaseEveryUnit) {
@@ -88,11 +99,7 @@ TEST_P(RealJpegs, WithAnUnreadableUnitReleaseEveryUnit) {
 INSTANTIATE_TEST_SUITE_P(RealFiles, RealJpegs,
                          ::testing::Combine(::testing::ValuesIn(kPictures),
                                             ::testing::ValuesIn(kShifts)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).file;
-                           name.resize(name.find('.'));
-                           return name + "_at_" + std::to_string(std::get<1>(info.param));
-                         });
+                         testing::SampleCaseName());
 
 class JpegCarver : public testing::OfficeCarverHarness,
                    public ::testing::WithParamInterface<int64_t> {
@@ -175,29 +182,60 @@ TEST_P(JpegCarver, RefusesBadHeadersAndSegments) {
   }
 }
 
-// An Adobe (CMYK) picture has no APP0 or APP1 first and is carved in the
-// second pass: kept inside a picture's comment it must not cut that picture
-// apart, so the document around both still comes back whole.
-TEST_P(JpegCarver, CarvesPicturesWithoutApp0OrApp1AfterAllOthers) {
-  const std::vector<uint8_t> inner = SampleDocument("adobe_cmyk.jpg");
-  const std::vector<uint8_t> baseline = SampleDocument("baseline.jpg");
-  // After its APP0 segment, a comment segment whose payload holds the inner
-  // picture from the unit boundary at 1024 on.
-  const size_t app0_end = 4 + ((baseline[4] << 8) | baseline[5]);
-  const size_t length = 2 + (1024 - app0_end - 4) + inner.size();
-  std::vector<uint8_t> outer(baseline.begin(), baseline.begin() + app0_end);
-  outer.insert(outer.end(),
-               {0xFF, 0xFE, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
-  outer.resize(1024, 0x22);
-  outer.insert(outer.end(), inner.begin(), inner.end());
-  outer.insert(outer.end(), baseline.begin() + app0_end, baseline.end());
-  ASSERT_EQ(outer[3], 0xE0);
-  ASSERT_EQ(outer[1024], 0xFF);
-  ASSERT_EQ(outer[1027], 0xEE);
-  const std::vector<uint8_t> document = SampleDocument("letter.doc");
-  Open(DocumentAroundForeignFile(document, outer, Shift(), 3).image);
+// A picture whose first segment is neither APP0 nor APP1 has a weaker
+// signature: its header must be well formed before anything is claimed, so a
+// false start inside a document takes nothing from it.
+TEST_P(JpegCarver, RefusesAHeaderWithoutApp0OrApp1UnlessItIsWellFormed) {
+  const std::vector<uint8_t> real = SampleDocument("tables-first.jpg");
+  const size_t scan = ScanDataStart(real) - 2 -
+                      ((real[ScanDataStart(real) - 2] << 8) | real[ScanDataStart(real) - 1]);
+  const struct {
+    const char* what;
+    size_t at;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"a restart marker among the segments", 2, {0xFF, 0xD0, 0x00, 0x43}},
+      {"a reserved marker among the segments", 2, {0xFF, 0x02, 0x00, 0x43}},
+      {"a scan before any frame header", 2, {0xFF, 0xDA, 0x00, 0x08}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> picture = real;
+    ASSERT_GT(scan, c.at);
+    std::copy(c.bytes.begin(), c.bytes.end(), picture.begin() + static_cast<ptrdiff_t>(c.at));
 
-  ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), ".DOC"), document);
+    CarveAlone(picture);
+
+    ExpectNoTrace();
+  }
+}
+
+// A picture kept inside another picture's header (an Exif thumbnail, here a
+// preview in a comment segment) is carved only after its outer picture,
+// which claims it: carved first, it would cut the outer picture apart, and
+// the document around both would take the rest in.
+TEST_P(JpegCarver, CarvesAPictureNestedInAnotherAfterIt) {
+  const std::vector<uint8_t> baseline = SampleDocument("baseline.jpg");
+  for (const char* inner_name : {"adobe_cmyk.jpg", "scan.jpg"}) {
+    SCOPED_TRACE(inner_name);
+    const std::vector<uint8_t> inner = SampleDocument(inner_name);
+    // After its APP0 segment, a comment segment whose payload holds the inner
+    // picture from the unit boundary at 1024 on.
+    const size_t app0_end = 4 + ((baseline[4] << 8) | baseline[5]);
+    const size_t length = 2 + (1024 - app0_end - 4) + inner.size();
+    ASSERT_LE(length, 0xFFFFu);
+    std::vector<uint8_t> outer(baseline.begin(), baseline.begin() + app0_end);
+    outer.insert(outer.end(),
+                 {0xFF, 0xFE, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+    outer.resize(1024, 0x22);
+    outer.insert(outer.end(), inner.begin(), inner.end());
+    outer.insert(outer.end(), baseline.begin() + app0_end, baseline.end());
+    const std::vector<uint8_t> document = SampleDocument("letter.doc");
+    ClearFolder();
+    Open(DocumentAroundForeignFile(document, outer, Shift(), 3).image);
+
+    ExpectOnlyRecovered(ScanAll(), NameAt(Shift(), ".DOC"), document);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(AtStartAndShifted, JpegCarver, ::testing::ValuesIn(kShifts));

@@ -119,7 +119,7 @@ TEST_P(CompoundFileCarver, NamesTheFamilyFromTheDirectoryEntries) {
       {{"WordDocument", "Workbook"}, ".XLS"},
       {{"Workbook", "WordDocument"}, ".DOC"},
       {{"worddocument"}, nullptr},
-      {{"Book"}, nullptr},  // how older spreadsheets name their workbook stream
+      {{"Book"}, ".XLS"},  // how spreadsheets of the 5.0/95 generation name it
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.names.front() + (c.names.size() > 1 ? ", " + c.names[1] : ""));
@@ -143,18 +143,39 @@ TEST_P(CompoundFileCarver, NamesTheFamilyFromTheDirectoryEntries) {
   }
 }
 
-TEST_P(CompoundFileCarver, StopsReadingNamesAtAnUnusedDirectoryEntry) {
+TEST_P(CompoundFileCarver, ReadsNamesPastAnUnusedDirectoryEntry) {
   CompoundFileSpec recipe;
   recipe.stream_names = {"Data", "WordDocument"};
   CompoundFile file = BuildCompoundFile(recipe);
-  // Entry 1 ("Data") loses its name: "WordDocument" after it is not seen.
+  // Entry 1 ("Data") loses its name, as an unused slot has none.
   file.bytes[file.DirectoryEntryOffset(1) + 64] = 0;
   file.bytes[file.DirectoryEntryOffset(1) + 65] = 0;
 
   CarveAlone(file.bytes);
 
-  EXPECT_TRUE(Written().empty());
+  EXPECT_EQ(Written(), std::vector<std::string>{NameAt(Shift(), ".DOC")});
   EXPECT_EQ(ClaimedUnits(), UnitRange(Shift(), UnitsFor(file.bytes.size(), 512)));
+}
+
+// A real workbook stream in files laid out as other spreadsheet programs
+// write them: named "Book" (the 5.0/95 generation), or under a root entry
+// with an empty name.
+TEST_P(CompoundFileCarver, RecoversWorkbooksAsOtherSpreadsheetProgramsWriteThem) {
+  const std::vector<uint8_t> workbook = SampleDocument("budget-workbook.biff");
+  const struct {
+    const char* stream;
+    const char* root;
+  } cases[] = {{"Book", "Root Entry"}, {"Workbook", ""}, {"Book", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.stream) + " under \"" + c.root + "\"");
+    CompoundFileSpec recipe;
+    recipe.stream_names = {"\x05SummaryInformation", c.stream};
+    recipe.stream_contents = {{}, workbook};
+    recipe.root_name = c.root;
+    ClearFolder();
+
+    ExpectDocumentAroundOnFat32(MakeCompoundFile(recipe), ".XLS", SampleDocument("scan.jpg"));
+  }
 }
 
 TEST_P(CompoundFileCarver, EndsTheDocumentAtItsLastAllocatedSector) {
