@@ -55,7 +55,8 @@ constexpr uint32_t kMaxFileAlignment = 65536;
 constexpr uint32_t kCertificateDirectory = 4;
 constexpr uint32_t kCertificateAlignment = 8;
 constexpr uint32_t kMinCertificateBytes = 8;
-// A few certificate chains take tens of KiB.
+// A signature with its certificate chain takes a few KiB; even a table of
+// many is far below this.
 constexpr uint32_t kMaxCertificateBytes = 16u << 20;
 
 constexpr size_t kSectionHeaderBytes = 40;

@@ -41,17 +41,17 @@ TEST_P(SpoiledGifs, ClaimNothing) {
   const auto set = [](size_t at, uint8_t value) {
     return [at, value](std::vector<uint8_t>& file) { file.at(at) = value; };
   };
-  ExpectEachClaimsNothing(
-      &CarveGif, {
-                     {"the range ends before the trailer", "still.gif", nullptr, 1},
-                     {"a code size of 9", "still.gif", set(223, 9)},
-                     {"a code size of 1", "picture87.gif", set(407, 1)},
-                     {"an extension label the format does not define", "still.gif", set(206, 0xF8)},
-                     {"a graphic control block of 5 bytes", "still.gif", set(207, 5)},
-                     {"an application block of 10 bytes", "animated.gif", set(783, 10)},
-                     {"no trailer where the next block starts", "still.gif", set(4640, 0x00)},
-                     {"a trailer before any image", "still.gif", set(205, 0x3B)},
-                 });
+  const std::vector<SpoiledFile> cases = {
+      {"the range ends before the trailer", "still.gif", nullptr, 1},
+      {"a code size of 9", "still.gif", set(223, 9)},
+      {"a code size of 1", "picture87.gif", set(407, 1)},
+      {"an extension label the format does not define", "still.gif", set(206, 0xF8)},
+      {"a graphic control block of 5 bytes", "still.gif", set(207, 5)},
+      {"an application block of 10 bytes", "animated.gif", set(783, 10)},
+      {"no trailer where the next block starts", "still.gif", set(4640, 0x00)},
+      {"a trailer before any image", "still.gif", set(205, 0x3B)},
+  };
+  ExpectEachClaimsNothing(&CarveGif, cases);
 }
 
 // Every 4 KiB block starts a picture whose data never ends: 255-byte
