@@ -41,5 +41,9 @@ void CarveIsoMedia(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveMpegProgramStream(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveTransportStream(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveX3f(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveGif(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveWebp(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveSqlite(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveWindowsExecutable(CarverEnv& env, std::string_view folder, int64_t offset);
 
 }  // namespace officecarve

@@ -13,7 +13,7 @@ using enum CandidateAction;
 constexpr std::array kTable = {
     DispatchRow{JpegJfif, kCarve, &CarveJpeg, true, &JpegHeaderHolds},
     DispatchRow{JpegOther, kCarve, &CarveJpeg, true, &JpegHeaderHolds},
-    DispatchRow{Gif89a, kNone, nullptr, false},
+    DispatchRow{Gif89a, kCarve, &CarveGif, false},
     DispatchRow{Bitmap, kCarve, &CarveBitmap, true},
     DispatchRow{CompoundFile, kCarve, &CarveCompoundFile, true},
     DispatchRow{JetDatabase, kNone, nullptr, false},
@@ -47,11 +47,11 @@ constexpr std::array kTable = {
     DispatchRow{M2tsPacket, kNone, nullptr, false},
     DispatchRow{MpegTsPacket, kNone, nullptr, false},
     DispatchRow{OpenDocument, kCarve, &CarveOpenDocument, true},
-    DispatchRow{Gif87a, kNone, nullptr, false},
-    DispatchRow{RiffWebp, kNone, nullptr, false},
+    DispatchRow{Gif87a, kCarve, &CarveGif, false},
+    DispatchRow{RiffWebp, kCarve, &CarveWebp, false},
     DispatchRow{Matroska, kNone, nullptr, false},
-    DispatchRow{WindowsExecutable, kNone, nullptr, false},
-    DispatchRow{Sqlite, kNone, nullptr, false},
+    DispatchRow{WindowsExecutable, kCarve, &CarveWindowsExecutable, false},
+    DispatchRow{Sqlite, kCarve, &CarveSqlite, false},
     DispatchRow{FatDirectory, kDirectoryClaim, nullptr, false},
 };
 

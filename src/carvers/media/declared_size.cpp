@@ -12,9 +12,12 @@ bool HeaderHas(std::span<const uint8_t> header, size_t at, std::string_view expe
 }
 
 void ClaimDeclaredLength(CarverCall& call, uint64_t length) {
+  ClaimDeclaredLength(call, length, call.Env().bytes_per_sector);  // the header unit
+}
+
+void ClaimDeclaredLength(CarverCall& call, uint64_t length, uint64_t covered) {
   const uint64_t unit_bytes = call.Env().bytes_per_sector;
   const uint64_t progress_bytes = CarverCall::kProgressEveryUnits * unit_bytes;
-  uint64_t covered = unit_bytes;  // the header unit
   // Running out of the scan range ends the file where the range ends.
   while (covered < length && call.SkipClaim()) {
     covered += unit_bytes;
@@ -26,6 +29,14 @@ void ClaimDeclaredLength(CarverCall& call, uint64_t length) {
     }
   }
   call.Complete();
+}
+
+bool FitsScanRange(CarverCall& call, uint64_t length) {
+  const CarverEnv& env = call.Env();
+  if (env.range_last < 0 || call.HeaderOffset() < 0) return false;
+  const uint64_t range_end = (static_cast<uint64_t>(env.range_last) + 1) * env.bytes_per_sector;
+  const auto start = static_cast<uint64_t>(call.HeaderOffset());
+  return start <= range_end && length <= range_end - start;
 }
 
 }  // namespace officecarve
