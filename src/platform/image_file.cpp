@@ -5,7 +5,9 @@ namespace officecarve {
 ImageFileWriter::~ImageFileWriter() = default;
 
 ImageWriterFactory SystemImageWriterFactory() {
-  return [](const std::string& path, int* error) { return ImageFileWriter::Create(path, error); };
+  return [owner = OwnerForCreatedFiles()](const std::string& path, int* error) {
+    return ImageFileWriter::Create(path, error, owner);
+  };
 }
 
 }  // namespace officecarve

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace officecarve {
+
+// The person a run works for: the process's own user, or, when it runs as
+// root on someone's behalf (started through pkexec or sudo), the user who
+// asked for it.
+struct InvokingUser {
+  uint32_t uid = 0;
+  uint32_t gid = 0;
+  std::string home;
+};
+
+// The user named by pkexec (PKEXEC_UID) or else by sudo (SUDO_UID, with
+// SUDO_GID as the group when it is a number), looked up in the user database.
+// nullopt when neither names a known user. The variables' values are taken
+// as arguments (null when unset) so that tests need not touch the environment.
+std::optional<InvokingUser> UserNamedByElevation(const char* pkexec_uid, const char* sudo_uid,
+                                                 const char* sudo_gid);
+
+// Who this run works for: the user named by pkexec or sudo while the process
+// runs as root, otherwise the process's own user with its HOME.
+InvokingUser InvokingUserOfThisProcess();
+
+// The owner to give what the program creates.
+struct FileOwner {
+  uint32_t uid = 0;
+  uint32_t gid = 0;
+};
+
+// The user named by pkexec or sudo while the process runs as root for them,
+// so that the folders, documents and reports it makes are theirs to open and
+// delete; nullopt otherwise (new files keep the process's owner). Always
+// nullopt on Windows.
+std::optional<FileOwner> OwnerForCreatedFiles();
+
+}  // namespace officecarve
