@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "platform/invoking_user.h"
+#include "platform/file_owner.h"
 
 namespace officecarve {
 

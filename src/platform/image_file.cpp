@@ -1,5 +1,7 @@
 #include "platform/image_file.h"
 
+#include "platform/invoking_user.h"
+
 namespace officecarve {
 
 ImageFileWriter::~ImageFileWriter() = default;

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/file_owner.h"
 
 namespace officecarve {
 
@@ -26,16 +30,20 @@ std::optional<InvokingUser> UserNamedByElevation(const char* pkexec_uid, const c
 // runs as root, otherwise the process's own user with its HOME.
 InvokingUser InvokingUserOfThisProcess();
 
-// The owner to give what the program creates.
-struct FileOwner {
-  uint32_t uid = 0;
-  uint32_t gid = 0;
-};
-
 // The user named by pkexec or sudo while the process runs as root for them,
 // so that the folders, documents and reports it makes are theirs to open and
 // delete; nullopt otherwise (new files keep the process's owner). Always
 // nullopt on Windows.
 std::optional<FileOwner> OwnerForCreatedFiles();
+
+// How to start a desktop helper (the file manager, the browser) as the user
+// the program works for while it runs as root for them, so that it opens in
+// their session with their rights: a command to put before the helper's and
+// the environment entries to set. nullopt when running as oneself.
+struct UserSessionCommand {
+  std::vector<std::string> prefix;
+  std::vector<std::pair<std::string, std::string>> environment;
+};
+std::optional<UserSessionCommand> CommandInInvokingUsersSession();
 
 }  // namespace officecarve

@@ -9,7 +9,7 @@
 
 #include "core/frontend.h"
 #include "core/scan_state.h"
-#include "platform/invoking_user.h"
+#include "platform/file_owner.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -37,9 +37,9 @@ struct CarverEnv {
   VerdictQueue* verdicts = nullptr;
   // The output folder when it does not exist yet: made before the first file
   // is saved, and cleared once it is.
-  std::string folder_to_make;
+  std::string folder_to_make = {};
   // Who gets the files and folders the scan makes (root working for a user).
-  std::optional<FileOwner> owner;
+  std::optional<FileOwner> owner = {};
 };
 
 // The frame every carver goes through for one candidate: the start (claim and

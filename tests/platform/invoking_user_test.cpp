@@ -23,10 +23,15 @@ using testing::TempDir;
 // who started the program, without adding users to the machine.
 constexpr uint32_t kNobody = 65534;
 
-std::optional<passwd> Nobody() {
+struct UserEntry {
+  uint32_t gid = 0;
+  std::string home;
+};
+
+std::optional<UserEntry> Nobody() {
   const passwd* entry = getpwuid(kNobody);
   if (entry == nullptr) return std::nullopt;
-  return *entry;
+  return UserEntry{entry->pw_gid, entry->pw_dir};
 }
 
 TEST(UserNamedByElevation, PkexecFirstThenSudoAndNothingForUnknownOrMalformedIds) {
@@ -40,16 +45,16 @@ TEST(UserNamedByElevation, PkexecFirstThenSudoAndNothingForUnknownOrMalformedIds
     uint32_t gid;
   };
   const Case cases[] = {
-      {"65534", nullptr, nullptr, kNobody, nobody->pw_gid},
-      {"65534", "0", "0", kNobody, nobody->pw_gid},  // pkexec started us last
-      {nullptr, "65534", "4321", kNobody, 4321},     // the group sudo was asked from
-      {nullptr, "65534", "junk", kNobody, nobody->pw_gid},
+      {"65534", nullptr, nullptr, kNobody, nobody->gid},
+      {"65534", "0", "0", kNobody, nobody->gid},  // pkexec started us last
+      {nullptr, "65534", "4321", kNobody, 4321},  // the group sudo was asked from
+      {nullptr, "65534", "junk", kNobody, nobody->gid},
       {nullptr, "0", nullptr, 0, 0},
       {nullptr, nullptr, nullptr, std::nullopt, 0},
       {"", nullptr, nullptr, std::nullopt, 0},
       {"-1", nullptr, nullptr, std::nullopt, 0},
       {"4294967295", nullptr, nullptr, std::nullopt, 0},
-      {"12abc", "65534", nullptr, kNobody, nobody->pw_gid},
+      {"12abc", "65534", nullptr, kNobody, nobody->gid},
       {"3999999999", nullptr, nullptr, std::nullopt, 0},  // nobody has that uid
   };
   for (const Case& test : cases) {
@@ -82,12 +87,10 @@ class CreatedFilesOwner : public ::testing::Test {
     EXPECT_EQ(info.st_uid, uid) << path;
     EXPECT_EQ(info.st_gid, gid) << path;
   }
-  void ExpectTheirs(const std::string& path) const {
-    ExpectOwnedBy(path, kNobody, nobody_->pw_gid);
-  }
+  void ExpectTheirs(const std::string& path) const { ExpectOwnedBy(path, kNobody, nobody_->gid); }
 
   testing::ScopedEnvironment environment_;
-  std::optional<passwd> nobody_;
+  std::optional<UserEntry> nobody_;
   TempDir dir_;
 };
 
@@ -95,7 +98,7 @@ TEST_F(CreatedFilesOwner, FoldersFilesAndImagesMadeAreTheUsersAndOlderOnesAreLef
   const auto owner = OwnerForCreatedFiles();
   ASSERT_TRUE(owner.has_value());
   EXPECT_EQ(owner->uid, kNobody);
-  EXPECT_EQ(owner->gid, nobody_->pw_gid);
+  EXPECT_EQ(owner->gid, nobody_->gid);
 
   std::filesystem::create_directory(dir_.Path() / "Documents");
   const std::string folder = dir_ / "Documents/Recovered documents/2024";
@@ -134,7 +137,7 @@ TEST_F(CreatedFilesOwner, NobodyToHandOverToWhenRootStartedItselfOrNoUserIsNamed
 
   const InvokingUser user = InvokingUserOfThisProcess();
   EXPECT_EQ(user.uid, kNobody);
-  EXPECT_EQ(user.home, nobody_->pw_dir);  // theirs, not root's HOME
+  EXPECT_EQ(user.home, nobody_->home);  // theirs, not root's HOME
 }
 
 TEST(CreateFolders, MakesEveryMissingLevelButNotThroughAFile) {

@@ -42,6 +42,7 @@ class OutputFolderScan : public ::testing::Test {
       image.Place(10, testimage::MakeCompoundFile(recipe));
     }
     auto handle = std::make_unique<testimage::MemoryHandle>(image.Share());
+    if (type == SourceType::kVolume) handle->ActAsDevice(128 * 512, 512);
     ASSERT_TRUE(source_.OpenHandle(std::move(handle), type, "disk", "disk", identity).ok);
   }
 

@@ -21,6 +21,7 @@ constexpr size_t kMaxFoldersMade = 64;
 struct MissingFolders {
   std::vector<std::filesystem::path> missing;
   bool base_is_directory = false;
+  int error = 0;  // why a folder could not be examined
 };
 
 MissingFolders FindMissingFolders(const std::string& folder) {
@@ -33,7 +34,10 @@ MissingFolders FindMissingFolders(const std::string& folder) {
       found.base_is_directory = S_ISDIR(info.st_mode);
       return found;
     }
-    if (errno != ENOENT) return found;
+    if (errno != ENOENT) {
+      found.error = errno;
+      return found;
+    }
     found.missing.push_back(current);
     const std::filesystem::path parent = current.parent_path();
     // A relative path runs out of parents at the working folder.
@@ -116,10 +120,12 @@ bool FolderCanBeMade(const std::string& folder) {
 SaveResult CreateFolders(const std::string& folder, const std::optional<FileOwner>& owner) {
   if (folder.empty()) return {false, ENOENT};
   const MissingFolders found = FindMissingFolders(folder);
-  if (found.missing.empty())
-    return IsExistingDirectory(folder) ? SaveResult{true, 0} : SaveResult{false, ENOTDIR};
+  if (found.missing.empty()) {
+    if (IsExistingDirectory(folder)) return {true, 0};
+    return {false, found.error != 0 ? found.error : ENOTDIR};
+  }
   if (found.missing.size() > kMaxFoldersMade) return {false, ENAMETOOLONG};
-  if (!found.base_is_directory) return {false, ENOTDIR};
+  if (!found.base_is_directory) return {false, found.error != 0 ? found.error : ENOTDIR};
   for (auto it = found.missing.rbegin(); it != found.missing.rend(); ++it) {
     if (mkdir(it->c_str(), 0755) != 0) {
       // Made by someone else in the meantime: theirs, not ours to hand over.

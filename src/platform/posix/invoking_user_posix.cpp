@@ -1,4 +1,5 @@
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -81,6 +82,29 @@ std::optional<FileOwner> OwnerForCreatedFiles() {
   // root asking for itself: nothing to hand over.
   if (!user || user->uid == 0) return std::nullopt;
   return FileOwner{user->uid, user->gid};
+}
+
+std::optional<UserSessionCommand> CommandInInvokingUsersSession() {
+  if (geteuid() != 0) return std::nullopt;
+  const auto user = UserNamedByElevation(std::getenv("PKEXEC_UID"), std::getenv("SUDO_UID"),
+                                         std::getenv("SUDO_GID"));
+  if (!user || user->uid == 0) return std::nullopt;
+  const std::string uid = std::to_string(user->uid);
+  UserSessionCommand command;
+  command.prefix = {"setpriv", "--reuid=" + uid, "--regid=" + std::to_string(user->gid),
+                    "--init-groups", "--"};
+  command.environment = {{"HOME", user->home}};
+  // The session's own runtime folder and message bus, where the desktop's
+  // helpers look for the running file manager.
+  const std::string runtime = "/run/user/" + uid;
+  struct stat info {};
+  if (stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    command.environment.emplace_back("XDG_RUNTIME_DIR", runtime);
+    if (stat((runtime + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
+      command.environment.emplace_back("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus");
+    }
+  }
+  return command;
 }
 
 }  // namespace officecarve

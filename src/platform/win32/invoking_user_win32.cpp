@@ -12,4 +12,6 @@ InvokingUser InvokingUserOfThisProcess() { return {}; }
 
 std::optional<FileOwner> OwnerForCreatedFiles() { return std::nullopt; }
 
+std::optional<UserSessionCommand> CommandInInvokingUsersSession() { return std::nullopt; }
+
 }  // namespace officecarve
