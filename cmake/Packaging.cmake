@@ -24,6 +24,9 @@ else()
       "officecarve reads a partition, a whole disk or a raw image below any file\nsystem and writes the .doc, .xls, .ppt, .docx, .xlsx and .pptx documents it\nfinds into a folder, also when they are fragmented. The source is only read.\nIt has a desktop program (officecarve-gui) and a command line (officecarve).")
   # Depends: from the libraries the programs link (dpkg-shlibdeps, dpkg-dev).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The menu entry asks for the right to read disks through pkexec; without it
+  # the window still opens, for image files.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec | policykit-1")
 
   # The CLI's man page, made from its --help output when the program is built
   # (not from instrumented builds, which are never packaged).

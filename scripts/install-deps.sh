@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine64 ccache
   dpkg-dev help2man
+  desktop-file-utils libxml2-utils polkitd pkexec
 )
 
 missing=()

@@ -38,12 +38,33 @@ fail() {
   echo "package-test: $*" >&2
   status=1
 }
-for path in /usr/bin/officecarve /usr/bin/officecarve-gui \
+for path in /usr/bin/officecarve /usr/bin/officecarve-gui /usr/bin/officecarve-gui-pkexec \
   /usr/share/applications/officecarve.desktop \
+  /usr/share/polkit-1/actions/org.officecarve.pkexec.policy \
   /usr/share/icons/hicolor/scalable/apps/officecarve.svg \
   /usr/share/doc/officecarve/user-guide.html /usr/share/man/man1/officecarve.1.gz; do
   grep -qx "$path" "$work/files" || fail "the package lacks $path"
 done
+
+# The menu entry starts the window through pkexec with the package's polkit
+# action, which names the installed launcher.
+desktop=/usr/share/applications/officecarve.desktop
+policy=/usr/share/polkit-1/actions/org.officecarve.pkexec.policy
+desktop-file-validate --no-hints "$desktop" || fail "desktop-file-validate refuses $desktop"
+grep -qx "Exec=officecarve-gui-pkexec" "$desktop" || fail "the menu entry does not start the launcher"
+[ -x /usr/bin/officecarve-gui-pkexec ] || fail "the launcher is not executable"
+xmllint --noout --dtdvalid /usr/share/polkit-1/policyconfig-1.dtd "$policy" ||
+  fail "$policy does not follow polkit's DTD"
+grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/bin/officecarve-gui-pkexec<' \
+  "$policy" || fail "the polkit action does not name /usr/bin/officecarve-gui-pkexec"
+# polkitd answers only where the system bus runs (not in every container).
+if action="$(pkaction --action-id org.officecarve.pkexec.run --verbose 2>/dev/null)"; then
+  grep -q "org.freedesktop.policykit.exec.path -> /usr/bin/officecarve-gui-pkexec" <<<"$action" ||
+    fail "polkitd does not know the action as installed: $action"
+  echo "package-test: polkitd knows org.officecarve.pkexec.run"
+else
+  echo "package-test: polkitd not reachable; the policy was checked against its DTD"
+fi
 
 /usr/bin/officecarve --help | grep -q "recover" || fail "officecarve --help shows no commands"
 zcat /usr/share/man/man1/officecarve.1.gz | grep -q '^\.SH' || fail "the man page has no sections"

@@ -18,8 +18,15 @@ Message OpenFailureMessage(const UiTextTable& texts, const OpenOutcome& outcome)
 bool OpenVolumeAndReport(Application& app, Frontend& frontend, const std::string& path,
                          const std::string& display_name) {
   const OpenOutcome outcome = app.source.OpenVolume(path, display_name);
-  if (!outcome.ok) frontend.ShowMessage(OpenFailureMessage(app.texts, outcome));
-  return outcome.ok;
+  if (outcome.ok) return true;
+  Message message = OpenFailureMessage(app.texts, outcome);
+  // Images open without special rights; drives are where users meet the refusal.
+  if (outcome.message == TextId::kOpenDriveFailed && IsMissingRightsError(outcome.os_error)) {
+    message.detail += '\n';
+    message.detail += app.texts.Text(TextId::kDriveNeedsRights);
+  }
+  frontend.ShowMessage(message);
+  return false;
 }
 
 bool OpenImageAndReport(Application& app, Frontend& frontend, const std::string& path) {

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "platform/file_save.h"
+#include "platform/invoking_user.h"
 #include "platform/raw_handle.h"
 #include "scan/file_kind.h"
 #include "verdict/verdict.h"
@@ -77,12 +78,17 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, int* error) {
+  std::error_code exists_error;
+  const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, exists_error));
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (out) out << text;
   if (out) out.close();
   if (!out) {
     *error = errno != 0 ? errno : EIO;
     return false;
+  }
+  if (const auto owner = OwnerForCreatedFiles(); owner && !existed) {
+    HandOverCreatedFile(path, *owner);
   }
   return true;
 }
@@ -97,8 +103,9 @@ std::optional<std::string> WriteReportFile(const std::string& path, const std::s
        std::filesystem::hard_link_count(path, error) > 1)) {
     return not_ours;
   }
-  const SaveResult saved = SaveFileReplacing(
-      path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  const SaveResult saved =
+      SaveFileReplacing(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                        OwnerForCreatedFiles());
   if (!saved.ok) return OsErrorText(saved.error);
   return std::nullopt;
 }

@@ -8,6 +8,8 @@
 #include "cli/json_report.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
+#include "platform/file_save.h"
+#include "platform/invoking_user.h"
 #include "platform/raw_handle.h"
 #include "platform/same_device.h"
 #include "scan/scan_driver.h"
@@ -17,17 +19,17 @@ namespace officecarve::cli {
 namespace {
 
 // The command line may name a folder that does not exist yet; it is made,
-// unless that would write onto the source itself.
+// unless that would write onto the source itself. Run through sudo, the
+// folders made are the user's.
 bool PrepareOutputFolder(const Application& app, const std::string& folder) {
-  std::error_code error;
-  if (std::filesystem::is_directory(folder, error)) return true;
+  if (IsExistingDirectory(folder)) return true;
   if (app.source.Type() == SourceType::kVolume &&
-      TargetIsOnSourceDevice(folder, app.source.Identity())) {
+      FolderIsOnSourceDevice(folder, app.source.Identity())) {
     return true;  // the scan's own check refuses it with the right message
   }
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    std::cerr << folder << ": " << error.message() << "\n";
+  const SaveResult made = CreateFolders(folder, OwnerForCreatedFiles());
+  if (!made.ok) {
+    std::cerr << folder << ": " << OsErrorText(made.error) << "\n";
     return false;
   }
   return true;

@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "platform/file_owner.h"
 
 namespace officecarve {
 
@@ -15,7 +18,9 @@ class ImageFileWriter {
  public:
   // Creates (or truncates) path for writing. nullptr with *error set on failure;
   // an existing path that is not a regular file (a directory, a device) is refused.
-  static std::unique_ptr<ImageFileWriter> Create(const std::string& path, int* error);
+  // A file it creates is given to owner when one is set.
+  static std::unique_ptr<ImageFileWriter> Create(const std::string& path, int* error,
+                                                 const std::optional<FileOwner>& owner = {});
 
   virtual ~ImageFileWriter();
 
@@ -32,7 +37,8 @@ class ImageFileWriter {
 using ImageWriterFactory =
     std::function<std::unique_ptr<ImageFileWriter>(const std::string& path, int* error)>;
 
-// The factory that makes real files (ImageFileWriter::Create).
+// The factory that makes real files (ImageFileWriter::Create), owned by the
+// user the program works for (OwnerForCreatedFiles).
 ImageWriterFactory SystemImageWriterFactory();
 
 // Deletes a file; false when it could not be removed.

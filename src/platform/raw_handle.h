@@ -44,4 +44,9 @@ RawOpenResult OpenRawReadOnly(const std::string& path);
 // The text of an operating-system error number ("Permission denied").
 std::string OsErrorText(int error);
 
+// True when an open failed for want of the right to read, which the user can
+// get (EACCES, EPERM). Always false on Windows, where volumes are opened as
+// the program was started.
+bool IsMissingRightsError(int error);
+
 }  // namespace officecarve

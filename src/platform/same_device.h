@@ -27,7 +27,9 @@ SourceIdentity IdentifySource(const std::string& source_path);
 // True when writing into folder would write onto the source device: the folder
 // lives on the source itself, on a partition of a whole-disk source, on the
 // whole disk holding a partition source, or on a volume stacked on any of
-// these (device mapper, software RAID). Always false for an image source.
+// these (device mapper, software RAID). A folder that does not exist yet is
+// judged by the nearest folder above it that does, where it would be made.
+// Always false for an image source.
 // On Windows: the drive letter of the folder's absolute path is the source's
 // (the sysfs and mountinfo arguments are not used there).
 bool FolderIsOnSourceDevice(const std::string& folder, const SourceIdentity& source,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 
 #include "core/frontend.h"
 #include "core/scan_state.h"
+#include "platform/file_owner.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -33,6 +35,11 @@ struct CarverEnv {
   // When set, saved files are checked on its workers and reported through it,
   // in order; otherwise each is checked and reported as it is saved.
   VerdictQueue* verdicts = nullptr;
+  // The output folder when it does not exist yet: made before the first file
+  // is saved, and cleared once it is.
+  std::string folder_to_make = {};
+  // Who gets the files and folders the scan makes (root working for a user).
+  std::optional<FileOwner> owner = {};
 };
 
 // The frame every carver goes through for one candidate: the start (claim and

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/file_save.h"
+#include "platform/invoking_user.h"
 #include "platform/same_device.h"
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
@@ -63,12 +64,15 @@ void ScanDriver::Refuse(TextId message, ScanReport& report) {
                          std::string(texts_.Text(message)), "", MessageButtons::kOk});
 }
 
-bool ScanDriver::CheckInputs(const ScanRequest& request, std::string& folder, ScanReport& report) {
+bool ScanDriver::CheckInputs(const ScanRequest& request, std::string& folder, bool& folder_missing,
+                             ScanReport& report) {
   if ((request.family_mask & kAllFamilies) == 0) {
     Refuse(TextId::kSelectFileType, report);
     return false;
   }
-  if (request.folder.empty() || !IsExistingDirectory(request.folder)) {
+  folder_missing = !request.folder.empty() && !IsExistingDirectory(request.folder);
+  if (request.folder.empty() ||
+      (folder_missing && !(request.create_missing_folder && FolderCanBeMade(request.folder)))) {
     Refuse(TextId::kSelectFolder, report);
     return false;
   }
@@ -102,7 +106,8 @@ bool ScanDriver::CheckInputs(const ScanRequest& request, std::string& folder, Sc
 ScanReport ScanDriver::Start(const ScanRequest& request) {
   ScanReport report;
   std::string folder;
-  if (!CheckInputs(request, folder, report)) return report;
+  bool folder_missing = false;
+  if (!CheckInputs(request, folder, folder_missing, report)) return report;
   report.started = true;
 
   ClaimedSectorMap map(source_.Working().last_sector);
@@ -115,7 +120,7 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
   Search(report);
   Settle();
   report.cluster_origin = state_.cluster_origin;
-  Recover(map, folder, request.family_mask, request.check_verdicts, report);
+  Recover(map, folder, folder_missing, request.family_mask, request.check_verdicts, report);
 
   frontend_.CloseProgressWindow(ProgressWindow::kRecovery);
   report.recovered_count = state_.recovered_count;
@@ -290,8 +295,8 @@ void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const {
   } while ((sector - state_.cluster_origin) % per_cluster != 0 && sector <= map.LastSector());
 }
 
-void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
-                         bool check_verdicts, ScanReport& report) {
+void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool folder_missing,
+                         uint32_t family_mask, bool check_verdicts, ScanReport& report) {
   const ProgressWindow window = ProgressWindow::kRecovery;
   frontend_.ShowProgressWindow(window, std::string(texts_.Text(TextId::kRescuingFile)));
   std::string label(texts_.Text(TextId::kSourcePrefix));
@@ -311,6 +316,8 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, uint3
   env.range_last = report.last;
   env.recovered = &report.files;
   env.check_verdicts = check_verdicts;
+  if (folder_missing) env.folder_to_make = folder;
+  env.owner = OwnerForCreatedFiles();
   std::optional<VerdictQueue> verdicts;
   if (check_verdicts) {
     verdicts.emplace([](const RecoveredFile& file) { return CheckRecoveredFile(file.path); },

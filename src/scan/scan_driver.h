@@ -18,6 +18,9 @@ namespace officecarve {
 struct ScanRequest {
   uint32_t family_mask = kAllFamilies;
   std::string folder;
+  // The folder is the program's default, which need not exist yet: it is made
+  // when the first file is saved. A folder the user chose must exist.
+  bool create_missing_folder = false;
   std::string first_text;
   std::string last_text;
   // The cluster-size selector's item; -1 keeps the working sectors per cluster.
@@ -55,11 +58,12 @@ class ScanDriver {
   ScanReport Start(const ScanRequest& request);
 
  private:
-  bool CheckInputs(const ScanRequest& request, std::string& folder, ScanReport& report);
+  bool CheckInputs(const ScanRequest& request, std::string& folder, bool& folder_missing,
+                   ScanReport& report);
   void Search(ScanReport& report);
   void Settle();
-  void Recover(class ClaimedSectorMap& map, const std::string& folder, uint32_t family_mask,
-               bool check_verdicts, ScanReport& report);
+  void Recover(class ClaimedSectorMap& map, const std::string& folder, bool folder_missing,
+               uint32_t family_mask, bool check_verdicts, ScanReport& report);
   // Whether candidate `index` lies inside the header of a lower candidate
   // carved by the same carver (the row's nesting test decides).
   bool NestedInLowerCandidate(const DispatchRow& row, size_t index);

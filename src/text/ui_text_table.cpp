@@ -111,6 +111,10 @@ constexpr Entry kSimplifiedEntries[] = {
     {83, "无法创建映像文件: "},
     {84, "写入映像文件失败: "},
     {85, "内存不足!"},
+    {86, "恢复的文档"},
+    {87,
+     "读取磁盘需要管理员权限: 请从应用程序菜单启动本程序(会要求输入密码), 或用 sudo 运行。"
+     "打开映像文件不需要此权限。"},
 };
 
 constexpr Entry kTraditionalEntries[] = {
@@ -187,6 +191,10 @@ constexpr Entry kTraditionalEntries[] = {
     {83, "無法創建映像文件: "},
     {84, "寫入映像文件失敗: "},
     {85, "內存不足!"},
+    {86, "恢復的文檔"},
+    {87,
+     "讀取磁盤需要管理員權限: 請從應用程序菜單啟動本程序(會要求輸入密碼), 或用 sudo 運行。"
+     "打開映像文件不需要此權限。"},
 };
 
 constexpr Entry kEnglishEntries[] = {
@@ -263,6 +271,10 @@ constexpr Entry kEnglishEntries[] = {
     {83, "Cannot create IMG file: "},
     {84, "Failed to write IMG file: "},
     {85, "Not enough memory!"},
+    {86, "Recovered documents"},
+    {87,
+     "Reading a drive needs administrator rights: start the program from the applications "
+     "menu (it asks for your password), or run it with sudo. Image files open without them."},
 };
 
 constexpr TextColumn kSimplified = BuildColumn(kSimplifiedEntries);

@@ -81,9 +81,11 @@ enum class TextId : int {
   kCreateImageFailed = 83,      // followed by the path
   kImageWriteFailed = 84,       // followed by the path
   kOutOfMemory = 85,
+  kRecoveredDocumentsFolder = 86,  // the default output folder's name
+  kDriveNeedsRights = 87,          // how to get the right to read a drive
 };
 
-inline constexpr int kTextEntryCount = 86;
+inline constexpr int kTextEntryCount = 88;
 
 // The interface texts and font of one language variant.
 class UiTextTable {

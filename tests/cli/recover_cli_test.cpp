@@ -1,6 +1,8 @@
 // End-to-end runs of `officecarve recover` on images built by the test-image
 // builder: what a user of the command line sees.
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -135,6 +137,36 @@ TEST(RecoverCommand, CtrlCCancelsTheSearchAndStillEndsWithTheCount) {
   const auto report = nlohmann::json::parse(testimage::ReadFileBytes(dir / "report.json"));
   EXPECT_TRUE(report["search_cancelled"].get<bool>());
   EXPECT_LT(report["sectors_identified"].get<int64_t>(), (16ll << 30) / 512);
+}
+
+// Run through sudo by a user: the folder it makes, the documents and both
+// reports are the user's to open and delete.
+TEST(RecoverCommand, RunThroughSudoHandsWhatItMakesToTheUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, as under sudo";
+  const passwd* nobody = getpwuid(65534);
+  if (nobody == nullptr) GTEST_SKIP() << "no user 65534 on this system";
+  const uid_t uid = nobody->pw_uid;
+  TempDir dir;
+  const std::string image = BuildImage(dir);
+  ProcessOptions options;
+  options.environment = {"SUDO_UID=65534", "SUDO_GID=" + std::to_string(nobody->pw_gid),
+                         "PKEXEC_UID="};
+  const ProcessResult run =
+      Recover({image, "-o", dir / "made/out", "--report", "--json", dir / "report.json"}, options);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+
+  for (const std::string& made :
+       {dir / "made", dir / "made/out", dir / "made/out/FILE_AAAAAADW.DOC",
+        dir / "made/out/FILE_AAAAAAPK.DOCX", dir / "made/out/officecarve-report.json",
+        dir / "report.json"}) {
+    struct stat info {};
+    ASSERT_EQ(stat(made.c_str(), &info), 0) << made;
+    EXPECT_EQ(info.st_uid, uid) << made;
+    EXPECT_EQ(info.st_gid, nobody->pw_gid) << made;
+  }
+  struct stat scratch {};
+  ASSERT_EQ(stat(dir.Path().c_str(), &scratch), 0);
+  EXPECT_EQ(scratch.st_uid, 0u);
 }
 
 }  // namespace

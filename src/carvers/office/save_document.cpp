@@ -11,7 +11,12 @@ namespace officecarve {
 
 bool SaveRecoveredBuffer(CarverEnv& env, const std::string& path, std::span<const uint8_t> bytes) {
   while (true) {
-    const SaveResult result = SaveFileReplacing(path, bytes);
+    SaveResult result{true, 0};
+    if (!env.folder_to_make.empty()) {
+      result = CreateFolders(env.folder_to_make, env.owner);
+      if (result.ok) env.folder_to_make.clear();
+    }
+    if (result.ok) result = SaveFileReplacing(path, bytes, env.owner);
     if (result.ok) return true;
     Message message;
     message.caption = env.texts.Text(TextId::kErrorCaption);

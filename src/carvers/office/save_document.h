@@ -9,7 +9,8 @@ namespace officecarve {
 
 struct CarverEnv;
 
-// Writes `bytes` to `path`, replacing a file of that name. On failure asks
+// Writes `bytes` to `path`, replacing a file of that name, after making the
+// output folder when it does not exist yet. On failure asks
 // Abort/Retry/Ignore; Abort stops the scan before the next candidate.
 // True when the file was written.
 bool SaveRecoveredBuffer(CarverEnv& env, const std::string& path, std::span<const uint8_t> bytes);

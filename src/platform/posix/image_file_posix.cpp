@@ -84,7 +84,8 @@ class PosixImageFileWriter final : public ImageFileWriter {
 }  // namespace
 }  // namespace posix
 
-std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path, int* error) {
+std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path, int* error,
+                                                         const std::optional<FileOwner>& owner) {
   const auto fail = [error](int code) -> std::unique_ptr<ImageFileWriter> {
     if (error != nullptr) *error = code;
     return nullptr;
@@ -92,7 +93,8 @@ std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path
   // Writing "an image" onto a device node or through a pipe is never what a
   // backup means; only a new or existing regular file is accepted.
   struct stat existing {};
-  if (stat(path.c_str(), &existing) == 0) {
+  const bool existed = stat(path.c_str(), &existing) == 0;
+  if (existed) {
     if (S_ISDIR(existing.st_mode)) return fail(EISDIR);
     if (!S_ISREG(existing.st_mode)) return fail(EINVAL);
   }
@@ -108,6 +110,8 @@ std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path
     posix::CloseChecked(fd);
     return fail(EINVAL);
   }
+  // A refusal is ignored: file systems without owners (FAT) refuse it.
+  if (owner && !existed && fchown(fd, owner->uid, owner->gid) != 0) errno = 0;
   return std::make_unique<posix::PosixImageFileWriter>(fd);
 }
 

@@ -125,4 +125,6 @@ RawOpenResult OpenRawReadOnly(const std::string& path) {
 
 std::string OsErrorText(int error) { return std::system_category().message(error); }
 
+bool IsMissingRightsError(int error) { return error == EACCES || error == EPERM; }
+
 }  // namespace officecarve

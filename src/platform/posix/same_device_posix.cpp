@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <cerrno>
+
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -177,8 +179,17 @@ SourceIdentity IdentifySource(const std::string& source_path) {
 
 bool FolderIsOnSourceDevice(const std::string& folder, const SourceIdentity& source,
                             const std::string& sys_class_block, const std::string& mountinfo) {
+  if (!source.is_block_device) return false;
+  // A folder not made yet will be made where the nearest folder above it lives.
+  fs::path current = fs::path(folder).lexically_normal();
   struct stat info {};
-  if (!source.is_block_device || stat(folder.c_str(), &info) != 0) return false;
+  for (size_t up = 0; stat(current.c_str(), &info) != 0; ++up) {
+    if (errno != ENOENT && errno != ENOTDIR) return false;
+    fs::path parent = current.parent_path();
+    if (parent.empty()) parent = ".";
+    if (up >= kMaxEntries || parent == current) return false;
+    current = parent;
+  }
   return DeviceOverlapsSource(info.st_dev, source, sys_class_block, mountinfo);
 }
 

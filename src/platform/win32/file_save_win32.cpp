@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "platform/file_save.h"
 #include "platform/win32/handle_io.h"
 #include "platform/win32/text_conversion.h"
@@ -7,7 +10,9 @@
 
 namespace officecarve {
 
-SaveResult SaveFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
+// Files on Windows belong to whoever made them; there is nobody to hand them to.
+SaveResult SaveFileReplacing(const std::string& path, std::span<const uint8_t> bytes,
+                             const std::optional<FileOwner>&) {
   const win32::Win32Calls& calls = win32::Calls();
   const auto wide_path = win32::Utf8ToWide(path);
   if (!wide_path || wide_path->empty()) return {false, ERROR_INVALID_NAME};
@@ -47,5 +52,31 @@ bool IsExistingDirectory(const std::string& path) {
   const DWORD attributes = win32::Calls().get_file_attributes_w(wide_path->c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+bool FolderCanBeMade(const std::string& folder) {
+  const auto wide_path = win32::Utf8ToWide(folder);
+  if (!wide_path || wide_path->empty()) return false;
+  std::filesystem::path current = std::filesystem::path(*wide_path).lexically_normal();
+  if (!current.has_filename()) current = current.parent_path();
+  std::error_code error;
+  if (std::filesystem::exists(current, error)) return false;
+  while (current.has_parent_path() && current.parent_path() != current) {
+    current = current.parent_path();
+    if (std::filesystem::exists(current, error))
+      return std::filesystem::is_directory(current, error);
+  }
+  return false;
+}
+
+SaveResult CreateFolders(const std::string& folder, const std::optional<FileOwner>&) {
+  const auto wide_path = win32::Utf8ToWide(folder);
+  if (!wide_path || wide_path->empty()) return {false, ERROR_INVALID_NAME};
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(*wide_path), error);
+  if (error) return {false, error.value()};
+  return {true, 0};
+}
+
+void HandOverCreatedFile(const std::string&, const FileOwner&) {}
 
 }  // namespace officecarve

@@ -66,7 +66,8 @@ class Win32ImageFileWriter final : public ImageFileWriter {
 }  // namespace
 }  // namespace win32
 
-std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path, int* error) {
+std::unique_ptr<ImageFileWriter> ImageFileWriter::Create(const std::string& path, int* error,
+                                                         const std::optional<FileOwner>&) {
   const auto fail = [error](DWORD code) -> std::unique_ptr<ImageFileWriter> {
     if (error != nullptr) *error = static_cast<int>(code);
     return nullptr;

@@ -138,4 +138,6 @@ std::string OsErrorText(int error) {
   return win32::WideToUtf8(text);
 }
 
+bool IsMissingRightsError(int) { return false; }
+
 }  // namespace officecarve

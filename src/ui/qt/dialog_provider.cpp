@@ -3,6 +3,10 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include "platform/invoking_user.h"
 
 namespace officecarve::gui {
 namespace {
@@ -83,6 +87,26 @@ MessageAnswer QtDialogProvider::ShowMessage(QWidget* parent, const Message& mess
   return AnswerFor(box.exec(), message.buttons);
 }
 
-void QtDialogProvider::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtDialogProvider::OpenUrl(const QUrl& url) {
+  // Run as root for a user, the folder opens in their file manager, as them:
+  // a root file manager (or browser) on their desktop is nothing they want.
+  if (const auto session = CommandInInvokingUsersSession()) {
+    QStringList arguments;
+    for (size_t i = 1; i < session->prefix.size(); ++i) {
+      arguments << QString::fromStdString(session->prefix[i]);
+    }
+    arguments << QStringLiteral("xdg-open") << url.toString(QUrl::FullyEncoded);
+    QProcess helper;
+    helper.setProgram(QString::fromStdString(session->prefix.front()));
+    helper.setArguments(arguments);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : session->environment) {
+      environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    }
+    helper.setProcessEnvironment(environment);
+    if (helper.startDetached()) return;
+  }
+  QDesktopServices::openUrl(url);
+}
 
 }  // namespace officecarve::gui

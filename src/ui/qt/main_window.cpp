@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "platform/default_folder.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/user_guide.h"
@@ -64,9 +65,13 @@ TForm1::TForm1(Application& app, DialogProvider& dialogs, QWidget* parent)
 
   ApplyTexts();
   ConnectControls();
-  // The program's own folder is where recovered files go until the user
-  // chooses another.
-  Edit2->setText(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+  // Where recovered files go until the user chooses another folder: the
+  // program's own folder for a copy unpacked somewhere, else a folder among
+  // the user's documents, made when the first file is saved.
+  default_folder_ = QString::fromStdString(
+      DefaultOutputFolder(QCoreApplication::applicationDirPath().toStdString(),
+                          std::string(app_.texts.Text(TextId::kRecoveredDocumentsFolder))));
+  Edit2->setText(default_folder_);
   guide_url_ = UserGuideUrl(QCoreApplication::applicationDirPath());
   StatusBar1->SetPanelText(3, guide_url_.toString());
   FillDrives();

@@ -53,6 +53,8 @@ class TForm1 : public QWidget {
   const std::optional<ScanReport>& LastScan() const { return last_scan_; }
   const std::optional<BackupOutcome>& LastBackup() const { return last_backup_; }
   const QUrl& GuideUrl() const { return guide_url_; }
+  // The output folder the window started with (it may not exist yet).
+  const QString& DefaultFolder() const { return default_folder_; }
 
   QLabel* Label12;
   QComboBox* DriveComboBox1;
@@ -150,6 +152,7 @@ class TForm1 : public QWidget {
   std::optional<BackupOutcome> last_backup_;
   QWidget* viewer_panel_ = nullptr;
   QUrl guide_url_;
+  QString default_folder_;
   bool first_show_done_ = false;
   bool busy_ = false;
 };

@@ -44,6 +44,8 @@ void TForm1::StartRescue() {
   ScanRequest request;
   request.family_mask = family_mask_;
   request.folder = Edit2->text().toStdString();
+  // Only the folder the window proposed may be made; one the user typed must exist.
+  request.create_missing_folder = Edit2->text() == default_folder_;
   request.first_text = Edit3->text().toStdString();
   request.last_text = Edit4->text().toStdString();
   request.cluster_item = ComboBox1->currentIndex();

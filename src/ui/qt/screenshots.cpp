@@ -1,6 +1,8 @@
 // Grabs the pictures of the user guide: the main window collapsed and
 // expanded with a demo image open, and the recovery window during a real
-// recovery, in Simplified Chinese and in English.
+// recovery, in Simplified Chinese and in English. The window proposes its own
+// output folder, as it does for a user; scripts/screenshots.sh runs this from
+// an installed layout with a user's home, so that it reads like one.
 //
 //   officecarve-screenshots [output folder]   (default: docs/screenshots)
 
@@ -78,16 +80,13 @@ bool Save(QWidget& widget, const QString& path) {
   return saved;
 }
 
-bool Shoot(TextVariant variant, const QString& suffix, const QString& image, const QString& scratch,
-           const QString& out) {
+bool Shoot(TextVariant variant, const QString& suffix, const QString& image, const QString& out) {
   Application app(variant);
   QApplication::setFont(gui::InterfaceFont(app.texts));
   DemoDialogs dialogs(image);
   gui::TForm1 window(app, dialogs);
   window.show();
   window.Button10->click();
-  // A folder as a user would choose it, not the build tree the tool runs from.
-  window.Edit2->setText(QDir::homePath() + "/recovered/");
   QApplication::processEvents();
   bool ok = Save(window, out + "/main-collapsed-" + suffix + ".png");
 
@@ -96,10 +95,8 @@ bool Shoot(TextVariant variant, const QString& suffix, const QString& image, con
   ok = Save(window, out + "/main-expanded-" + suffix + ".png") && ok;
   window.SpeedButton1->setChecked(false);
 
-  // The recovery window is taken once the recovery is half way through.
-  const QString folder = QDir(scratch).filePath("out-" + suffix);
-  QDir().mkpath(folder);
-  window.Edit2->setText(folder);
+  // The recovery window is taken once the recovery is half way through; the
+  // documents go into the proposed folder, made by the first one saved.
   bool grabbed = false;
   QTimer watch;
   watch.setInterval(0);
@@ -129,7 +126,7 @@ int main(int argc, char* argv[]) {
   QTemporaryDir scratch;
   if (!scratch.isValid()) return 1;
   const QString image = BuildDemoImage(scratch.path());
-  bool ok = Shoot(TextVariant::SimplifiedChinese, "zh", image, scratch.path(), out);
-  ok = Shoot(TextVariant::English, "en", image, scratch.path(), out) && ok;
+  bool ok = Shoot(TextVariant::SimplifiedChinese, "zh", image, out);
+  ok = Shoot(TextVariant::English, "en", image, out) && ok;
   return ok ? 0 : 1;
 }
