@@ -38,4 +38,21 @@ uint64_t ClaimedSectorMap::CountClaimed() const {
   return count;
 }
 
+std::vector<std::pair<int64_t, int64_t>> ClaimedSectorMap::ClaimedRuns() const {
+  std::vector<std::pair<int64_t, int64_t>> runs;
+  for (size_t i = 0; i < word_count_; ++i) {
+    uint32_t word = words_[i];
+    while (word != 0) {
+      const int64_t sector = static_cast<int64_t>(i) * 32 + std::countr_zero(word);
+      word &= word - 1;
+      if (!runs.empty() && runs.back().second + 1 == sector) {
+        runs.back().second = sector;
+      } else {
+        runs.emplace_back(sector, sector);
+      }
+    }
+  }
+  return runs;
+}
+
 }  // namespace officecarve

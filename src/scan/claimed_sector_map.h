@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace officecarve {
 
@@ -33,6 +35,9 @@ class ClaimedSectorMap {
   bool Valid() const { return valid_; }
   // Number of claimed sectors (tests and reports; walks the whole map).
   uint64_t CountClaimed() const;
+  // The claimed sectors as first-last runs in ascending order (reports;
+  // walks the whole map).
+  std::vector<std::pair<int64_t, int64_t>> ClaimedRuns() const;
 
  private:
   bool Inside(int64_t sector) const { return sector >= 0 && sector <= last_sector_; }

@@ -121,6 +121,7 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
   Settle();
   report.cluster_origin = state_.cluster_origin;
   Recover(map, folder, folder_missing, request.family_mask, request.check_verdicts, report);
+  if (request.report_claims) report.claimed_runs = map.ClaimedRuns();
 
   frontend_.CloseProgressWindow(ProgressWindow::kRecovery);
   report.recovered_count = state_.recovered_count;

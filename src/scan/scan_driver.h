@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/frontend.h"
@@ -28,6 +29,9 @@ struct ScanRequest {
   // Whether each written document is read back and checked for a verdict.
   // Front ends that show no verdict (the desktop window) leave the work out.
   bool check_verdicts = true;
+  // Whether the report lists the claimed sectors the recovery ends with
+  // (tools that compare two builds' results).
+  bool report_claims = false;
 };
 
 // What a scan did, for reports and front ends.
@@ -44,6 +48,9 @@ struct ScanReport {
   uint64_t sectors_identified = 0;
   std::array<uint64_t, 256> found_by_kind{};  // search hits before settling
   std::vector<RecoveredFile> files;
+  // The claimed sectors at the end of the recovery as first-last runs, when
+  // the request asked for them.
+  std::vector<std::pair<int64_t, int64_t>> claimed_runs;
 };
 
 // The one action that recovers files: start checks, search, settling of the

@@ -27,6 +27,7 @@
 #include "support/recording_frontend.h"
 #include "testimage/image_builder.h"
 #include "testimage/memory_handle.h"
+#include "testimage/scan_case.h"
 #include "text/ui_text_table.h"
 #include "verdict/verdict.h"
 
@@ -103,6 +104,7 @@ class CarverHarness : public ::testing::Test {
 
   void Open(std::shared_ptr<const std::vector<uint8_t>> bytes, uint32_t unit_bytes) {
     const int64_t last = static_cast<int64_t>(bytes->size() / unit_bytes) - 1;
+    image_ = bytes;
     auto handle = std::make_unique<testimage::MemoryHandle>(std::move(bytes), unit_bytes);
     unreadable_ = handle->unreadable();
     ASSERT_TRUE(source_.OpenHandle(std::move(handle), SourceType::kImage, "img", "img").ok);
@@ -124,7 +126,23 @@ class CarverHarness : public ::testing::Test {
 
   // Calls one carver for the candidate at `unit`, as the scan driver would.
   void Carve(CarverFunction carver, int64_t unit) {
+    testimage::ScanCase recorded;
+    const bool capture = StartCapture(recorded);
+    if (capture) {
+      recorded.kind = KindCarvedBy(carver);
+      recorded.unit = unit;
+      recorded.claimed_before = map_->ClaimedRuns();
+    }
+    const auto before =
+        capture ? testimage::FolderContents(Folder()) : decltype(recorded.written){};
     carver(*env_, Folder(), unit * env_->bytes_per_sector);
+    if (!capture) return;
+    recorded.claimed_after = map_->ClaimedRuns();
+    for (const auto& [name, content] : testimage::FolderContents(Folder())) {
+      const auto earlier = before.find(name);
+      if (earlier == before.end() || earlier->second != content) recorded.written[name] = content;
+    }
+    FinishCapture(recorded);
   }
 
   // Clusters of `sectors` units whose grid starts at `origin`, so a completed
@@ -267,9 +285,67 @@ class CarverHarness : public ::testing::Test {
     request.folder = folder_.Path().string();
     request.first_text = "0";
     request.last_text = std::to_string(source_.Working().last_sector);
+    testimage::ScanCase recorded;
+    const bool capture = StartCapture(recorded) && Written().empty();
+    request.report_claims = capture;
     ScanDriver driver(source_, frontend_, state_, texts_, &DispatchFor);
-    return driver.Start(request);
+    ScanReport report = driver.Start(request);
+    if (capture) {
+      recorded.whole_scan = true;
+      recorded.first_text = request.first_text;
+      recorded.last_text = request.last_text;
+      recorded.check_verdicts = request.check_verdicts;
+      recorded.family_mask = request.family_mask;
+      recorded.claimed_after = report.claimed_runs;
+      recorded.written = testimage::FolderContents(Folder());
+      FinishCapture(recorded);
+    }
+    return report;
   }
+
+  // With OFFICECARVE_CAPTURE_DIR set, every carver call and scan of a test is
+  // recorded with its image, so another build can replay it and be compared
+  // (tools/replay). Calls that showed a message (a failed save) are left out.
+  bool StartCapture(testimage::ScanCase& recorded) const {
+    if (testimage::CaptureDirectory().empty() || !image_ || image_->size() > kMaxCapturedBytes ||
+        !frontend_.messages.empty()) {
+      return false;
+    }
+    const VolumeGeometry& geometry = source_.Working();
+    recorded.bytes_per_sector = env_->bytes_per_sector;
+    recorded.sectors_per_cluster = env_->sectors_per_cluster;
+    recorded.cluster_origin = state_.cluster_origin;
+    recorded.range_last = env_->range_last;
+    recorded.family_mask = env_->family_mask;
+    recorded.last_sector = geometry.last_sector;
+    recorded.cluster_phase = geometry.cluster_phase;
+    recorded.file_system = static_cast<int>(geometry.kind);
+    recorded.unreadable.assign(unreadable_->begin(), unreadable_->end());
+    recorded.image = *image_;
+    return true;
+  }
+
+  void FinishCapture(testimage::ScanCase& recorded) const {
+    if (!frontend_.messages.empty()) return;
+    recorded.recovered_count = state_.recovered_count;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    for (char& c : name) {
+      if (c == '/') c = '_';
+    }
+    static int serial = 0;
+    testimage::WriteScanCase(recorded, testimage::CaptureDirectory() + "/" + name + "." +
+                                           std::to_string(++serial) + ".case");
+  }
+
+  static int KindCarvedBy(CarverFunction carver) {
+    for (int kind = 0; kind < 256; ++kind) {
+      if (DispatchFor(static_cast<FileKind>(kind)).carver == carver) return kind;
+    }
+    return -1;
+  }
+
+  static constexpr size_t kMaxCapturedBytes = 8u << 20;
 
   TempDir folder_;
   SectorSource source_;
@@ -278,6 +354,7 @@ class CarverHarness : public ::testing::Test {
   UiTextTable texts_{TextVariant::SimplifiedChinese};
   std::unique_ptr<ClaimedSectorMap> map_;
   std::unique_ptr<CarverEnv> env_;
+  std::shared_ptr<const std::vector<uint8_t>> image_;
   // Units of the open image that cannot be read.
   std::shared_ptr<std::set<int64_t>> unreadable_;
 };
