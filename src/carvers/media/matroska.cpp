@@ -118,11 +118,17 @@ bool IsBlockStart(std::span<const uint8_t> bytes, uint64_t at, uint8_t reserved)
 // the first element that is not one of its own.
 class SegmentWalk {
  public:
-  SegmentWalk(CarverCall& call, uint64_t start)
-      : call_(call), buffer_position_(start), file_position_(start) {}
+  // `room` is what the range holds from the file's first byte on.
+  SegmentWalk(CarverCall& call, uint64_t start, uint64_t room)
+      : call_(call), room_(room), buffer_position_(start), file_position_(start) {}
 
-  uint64_t FilePosition() const { return file_position_; }
-  void EndSegmentAt(uint64_t end) { segment_end_ = end; }
+  // False when the segment cannot fit in the range or runs past any real
+  // file: it is not claimed unit by unit to find that out.
+  bool EndSegmentAt(uint64_t size) {
+    if (size > kMaxSegmentBytes || size > room_ - std::min(room_, file_position_)) return false;
+    segment_end_ = file_position_ + size;
+    return true;
+  }
 
   void Run() {
     Step step = Step::kNext;
@@ -163,7 +169,7 @@ class SegmentWalk {
   Step NotOurs() const { return segment_end_ ? Step::kFail : Step::kEnd; }
 
   void End() {
-    if (clusters_ == 0) return call_.Fail();
+    if (!has_frames_) return call_.Fail();
     call_.TrimTo(file_position_);
     call_.Complete();
   }
@@ -173,11 +179,11 @@ class SegmentWalk {
     if (!limit) return NotOurs();
     // One-byte IDs are too likely in noise to carry a live segment on once
     // its clusters have begun.
-    if (!segment_end_ && clusters_ > 0 && element.id <= 0xFF) return Step::kEnd;
+    if (!segment_end_ && clusters_begun_ && element.id <= 0xFF) return Step::kEnd;
     if (element.id == kClusterId) {
       if (!Hold(buffer_position_ + element.header_bytes + 1)) return Step::kFail;
       if (!StartsWithTimestamp(buffer_position_ + element.header_bytes)) return NotOurs();
-      ++clusters_;
+      clusters_begun_ = true;
       if (element.unknown_size) {
         // Its children are walked one by one.
         in_live_cluster_ = true;
@@ -219,6 +225,7 @@ class SegmentWalk {
   Step Pass(const EbmlElement& element) {
     uint64_t size = element.header_bytes + element.size;
     if (segment_end_ && size > *segment_end_ - file_position_) return Step::kFail;
+    if (size > room_ - std::min(room_, file_position_)) return NotOurs();
     const uint64_t element_start = file_position_;
     if (!HoldLongRecord(call_, buffer_position_, size, file_position_)) {
       if (call_.LastStop() == CarverCall::Stop::kShortRead) return Step::kFail;
@@ -228,15 +235,19 @@ class SegmentWalk {
     }
     buffer_position_ += size;
     file_position_ += size;
+    if (element.id == kClusterId || in_live_cluster_) has_frames_ = true;
     call_.Compact(buffer_position_);
     return Step::kNext;
   }
 
   CarverCall& call_;
+  const uint64_t room_;
   uint64_t buffer_position_;
   uint64_t file_position_;
   std::optional<uint64_t> segment_end_;
-  uint64_t clusters_ = 0;
+  bool clusters_begun_ = false;
+  // A whole cluster, or a child of a live one, has been taken.
+  bool has_frames_ = false;
   bool in_live_cluster_ = false;
   bool unreadable_ = false;
 };
@@ -250,19 +261,11 @@ void CarveMatroska(CarverEnv& env, std::string_view /*folder*/, int64_t offset) 
   if (!header_bytes) return call.Fail();
   const std::optional<EbmlElement> segment = ReadEbmlElement(call.Bytes(), *header_bytes);
   if (!segment || segment->id != kSegmentId) return call.Fail();
-  SegmentWalk walk(call, *header_bytes + segment->header_bytes);
-  if (!segment->unknown_size) {
-    const auto range_end =
-        static_cast<uint64_t>(std::max<int64_t>(env.range_last + 1, 0)) * env.bytes_per_sector;
-    const uint64_t room = range_end - std::min(range_end, static_cast<uint64_t>(offset));
-    // A segment that cannot fit in what is left of the range is not claimed
-    // unit by unit to find that out.
-    if (segment->size > kMaxSegmentBytes || walk.FilePosition() + segment->size > room) {
-      return call.Fail();
-    }
-    const uint64_t segment_end = walk.FilePosition() + segment->size;
-    walk.EndSegmentAt(segment_end);
-  }
+  const auto range_end =
+      static_cast<uint64_t>(std::max<int64_t>(env.range_last + 1, 0)) * env.bytes_per_sector;
+  SegmentWalk walk(call, *header_bytes + segment->header_bytes,
+                   range_end - std::min(range_end, static_cast<uint64_t>(offset)));
+  if (!segment->unknown_size && !walk.EndSegmentAt(segment->size)) return call.Fail();
   walk.Run();
 }
 

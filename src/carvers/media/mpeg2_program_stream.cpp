@@ -54,6 +54,8 @@ void CarveMpeg2ProgramStream(CarverEnv& env, std::string_view /*folder*/, int64_
     const uint64_t pack_bytes = Mpeg2PackBytes(bytes, buffer_position);
     buffer_position += pack_bytes;
     file_position += pack_bytes;
+    // Packs may follow packs with no packet between them.
+    call.Compact(buffer_position);
 
     // Packets up to the next pack header.
     while (true) {
