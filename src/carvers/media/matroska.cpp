@@ -124,7 +124,7 @@ class SegmentWalk {
 
   // False when the segment cannot fit in the range or runs past any real
   // file: it is not claimed unit by unit to find that out.
-  bool EndSegmentAt(uint64_t size) {
+  bool TakeSegmentSize(uint64_t size) {
     if (size > kMaxSegmentBytes || size > room_ - std::min(room_, file_position_)) return false;
     segment_end_ = file_position_ + size;
     return true;
@@ -265,7 +265,7 @@ void CarveMatroska(CarverEnv& env, std::string_view /*folder*/, int64_t offset) 
       static_cast<uint64_t>(std::max<int64_t>(env.range_last + 1, 0)) * env.bytes_per_sector;
   SegmentWalk walk(call, *header_bytes + segment->header_bytes,
                    range_end - std::min(range_end, static_cast<uint64_t>(offset)));
-  if (!segment->unknown_size && !walk.EndSegmentAt(segment->size)) return call.Fail();
+  if (!segment->unknown_size && !walk.TakeSegmentSize(segment->size)) return call.Fail();
   walk.Run();
 }
 
