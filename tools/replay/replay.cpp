@@ -4,6 +4,8 @@
 // and the count. A change that must not alter results is checked by
 // recording with the build before it and replaying with the build after it.
 // Usage: officecarve_replay CASE_DIR
+//        officecarve_replay --record CASE_DIR FILE...   (a whole scan of each
+//        file as an image, every family on: the fuzzers' seeds, say)
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
 #include "scan/scan_driver.h"
+#include "testimage/image_builder.h"
 #include "testimage/memory_handle.h"
 #include "testimage/null_frontend.h"
 #include "testimage/scan_case.h"
@@ -82,9 +85,37 @@ Outcome Replay(const testimage::ScanCase& c, const fs::path& folder) {
 
 }  // namespace
 
+// Records a whole scan of each file, as the build at hand carves it.
+int Record(const fs::path& directory, int count, char** files) {
+  const fs::path work = fs::temp_directory_path() / "officecarve-record";
+  for (int i = 0; i < count; ++i) {
+    testimage::ScanCase c;
+    c.whole_scan = true;
+    c.image = testimage::ReadFileBytes(files[i]);
+    c.image.resize(c.image.size() / 512 * 512);
+    if (c.image.empty()) continue;
+    c.last_sector = static_cast<int64_t>(c.image.size() / 512) - 1;
+    c.range_last = c.last_sector;
+    c.first_text = "0";
+    c.last_text = std::to_string(c.last_sector);
+    c.family_mask = kAllFamilies;
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const Outcome outcome = Replay(c, work);
+    c.claimed_after = outcome.claimed;
+    c.written = outcome.written;
+    c.recovered_count = outcome.recovered_count;
+    testimage::WriteScanCase(
+        c, (directory / (fs::path(files[i]).filename().string() + ".case")).string());
+  }
+  fs::remove_all(work);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--record") return Record(argv[2], argc - 3, argv + 3);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s CASE_DIR\n", argv[0]);
+    std::fprintf(stderr, "usage: %s CASE_DIR | --record CASE_DIR FILE...\n", argv[0]);
     return 2;
   }
   std::vector<fs::path> cases;
