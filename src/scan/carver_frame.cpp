@@ -5,16 +5,24 @@
 
 namespace officecarve {
 
-CarverCall::CarverCall(CarverEnv& env, int64_t offset) : env_(env), header_offset_(offset) {
+CarverCall::CarverCall(CarverEnv& env, int64_t offset)
+    : env_(env), header_offset_(offset), buffer_(&own_buffer_), claims_(&own_claims_) {
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t header_unit = offset / unit_bytes;
   if (offset < 0 || env_.map.IsClaimed(header_unit)) {
     ended_ = true;
     return;
   }
+  if (env_.workspace != nullptr && !env_.workspace->in_use) {
+    env_.workspace->in_use = true;
+    leased_ = true;
+    buffer_ = &env_.workspace->bytes;
+    claims_ = &env_.workspace->runs;
+    claims_->clear();
+  }
   ClaimUnit(header_unit);
-  buffer_.resize(static_cast<size_t>(unit_bytes));
-  if (env_.source.ReadAt(buffer_.data(), static_cast<uint32_t>(unit_bytes), offset) != 0) {
+  EnsureRoom(static_cast<uint64_t>(unit_bytes));
+  if (env_.source.ReadAt(buffer_->data(), static_cast<uint32_t>(unit_bytes), offset) != 0) {
     Fail();
     return;
   }
@@ -25,19 +33,46 @@ CarverCall::CarverCall(CarverEnv& env, int64_t offset) : env_(env), header_offse
 
 CarverCall::~CarverCall() {
   if (!ended_) Fail();
+  EndStorage();
 }
 
-void CarverCall::Grow() {
-  // Doubling while small, so the many candidates that turn out to be a few
-  // units long never pay for clearing a whole growth step.
-  const uint64_t unit_bytes = env_.bytes_per_sector;
-  const uint64_t doubled = std::max<uint64_t>(2 * buffer_.size(), 16 * unit_bytes);
-  buffer_.resize(static_cast<size_t>(std::min(doubled, held_ + kGrowthBytes)));
+void CarverCall::EnsureRoom(uint64_t bytes) {
+  if (buffer_->size() < bytes) buffer_->Resize(static_cast<size_t>(bytes));
 }
 
-void CarverCall::ClaimUnit(int64_t unit) {
-  claims_.push_back(unit);
-  env_.map.Claim(unit);
+void CarverCall::EndStorage() {
+  if (!leased_) return;
+  leased_ = false;
+  buffer_->Clear(CarverWorkspace::kKeptBytes);
+  claims_->clear();
+  if (claims_->capacity() > CarverWorkspace::kKeptBytes / sizeof(UnitRun)) {
+    std::vector<UnitRun>().swap(*claims_);
+  }
+  env_.workspace->in_use = false;
+  buffer_ = &own_buffer_;
+  claims_ = &own_claims_;
+}
+
+std::vector<int64_t> CarverCall::ClaimList() const {
+  std::vector<int64_t> units;
+  for (const UnitRun& run : *claims_) {
+    for (int64_t unit = run.first; unit <= run.last(); ++unit) units.push_back(unit);
+  }
+  return units;
+}
+
+void CarverCall::ClaimUnit(int64_t unit) { ClaimRun(unit, 1); }
+
+void CarverCall::ClaimRun(int64_t first, int64_t count) {
+  // Claims only ever move forward, so a run that continues the last one
+  // joins it.
+  if (!claims_->empty() && claims_->back().last() + 1 == first) {
+    claims_->back().count += count;
+  } else {
+    claims_->push_back({first, count});
+  }
+  claimed_units_ += static_cast<uint64_t>(count);
+  env_.map.ClaimRange(first, first + count - 1);
 }
 
 int64_t CarverCall::NextUnclaimedUnit() {
@@ -62,8 +97,8 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
     }
     // Claimed before the read, so a failed read still leaves it on the list.
     ClaimUnit(unit);
-    if (buffer_.size() < held_ + unit_bytes) Grow();
-    if (env_.source.ReadAt(buffer_.data() + held_, static_cast<uint32_t>(unit_bytes),
+    EnsureRoom(held_ + unit_bytes);
+    if (env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(unit_bytes),
                            read_position_) != 0) {
       last_stop_ = Stop::kShortRead;
       return false;
@@ -88,16 +123,54 @@ bool CarverCall::SkipClaim() {
   return true;
 }
 
+bool CarverCall::SkipClaimUnits(uint64_t units) {
+  last_stop_ = Stop::kNone;
+  if (!started_ || ended_) return units == 0;
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  while (units > 0) {
+    const int64_t first = NextUnclaimedUnit();
+    if (first < 0) {
+      last_stop_ = Stop::kRangeEnd;
+      return false;
+    }
+    // Up to the next claimed unit, the range end or the units wanted.
+    const int64_t free_end = env_.map.NextClaimed(first, env_.range_last);
+    const int64_t count = std::min<int64_t>(
+        free_end - first, static_cast<int64_t>(std::min<uint64_t>(units, INT64_MAX)));
+    ClaimRun(first, count);
+    read_position_ += count * unit_bytes;
+    units -= static_cast<uint64_t>(count);
+  }
+  return true;
+}
+
+std::optional<uint64_t> CarverCall::SkipInsideRecord(uint64_t position, uint64_t& rest) {
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  // Both conditions only weaken as `rest` shrinks, so the units to skip are
+  // counted at once.
+  if (rest < 2 * unit_bytes || position + rest < held_ + unit_bytes) return 0;
+  const uint64_t units =
+      std::min(rest / unit_bytes - 1, (position + rest - held_ - unit_bytes) / unit_bytes + 1);
+  if (!SkipClaimUnits(units)) return std::nullopt;
+  rest -= units * unit_bytes;
+  return units;
+}
+
 void CarverCall::TrimTo(uint64_t file_end) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
   // Rounded up without the addition, which would wrap for an end taken from
   // a hostile size field and release the whole file.
   const uint64_t units = file_end / unit_bytes + (file_end % unit_bytes != 0 ? 1 : 0);
-  while (claims_.size() > units) {
-    const int64_t unit = claims_.back();
-    env_.map.Release(unit);
-    claims_.pop_back();
-    read_position_ = unit * static_cast<int64_t>(unit_bytes);
+  while (claimed_units_ > units) {
+    UnitRun& run = claims_->back();
+    const int64_t dropped = static_cast<int64_t>(
+        std::min<uint64_t>(claimed_units_ - units, static_cast<uint64_t>(run.count)));
+    const int64_t first_dropped = run.first + run.count - dropped;
+    env_.map.ReleaseRange(first_dropped, run.last());
+    run.count -= dropped;
+    claimed_units_ -= static_cast<uint64_t>(dropped);
+    read_position_ = first_dropped * static_cast<int64_t>(unit_bytes);
+    if (run.count == 0) claims_->pop_back();
   }
 }
 
@@ -105,7 +178,7 @@ void CarverCall::Compact(uint64_t& buffer_position) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
   if (buffer_position <= 60 * unit_bytes || buffer_position > held_) return;
   const uint64_t drop = buffer_position / unit_bytes * unit_bytes;
-  std::memmove(buffer_.data(), buffer_.data() + drop, static_cast<size_t>(held_ - drop));
+  std::memmove(buffer_->data(), buffer_->data() + drop, static_cast<size_t>(held_ - drop));
   held_ -= drop;
   buffer_position -= drop;
   ShowProgress();
@@ -117,7 +190,7 @@ void CarverCall::ShrinkHeld(uint64_t bytes) {
 
 void CarverCall::DropHeld(uint64_t from, uint64_t to) {
   if (from >= to || to > held_) return;
-  std::memmove(buffer_.data() + from, buffer_.data() + to, static_cast<size_t>(held_ - to));
+  std::memmove(buffer_->data() + from, buffer_->data() + to, static_cast<size_t>(held_ - to));
   held_ -= to - from;
 }
 
@@ -134,7 +207,7 @@ void CarverCall::ShowProgress() {
 void CarverCall::Complete() {
   if (ended_) return;
   ended_ = true;
-  claims_.clear();
+  KeepClaims();
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t per_cluster = env_.sectors_per_cluster;
   if (per_cluster > 1) {
@@ -145,18 +218,18 @@ void CarverCall::Complete() {
       read_position_ += unit_bytes;
     }
   }
-  std::vector<uint8_t>().swap(buffer_);
   held_ = 0;
+  EndStorage();
 }
 
 void CarverCall::Fail() {
-  if (ended_ && claims_.empty()) return;
+  if (ended_ && claims_->empty()) return;
   ended_ = true;
   started_ = false;
-  for (const int64_t unit : claims_) env_.map.Release(unit);
-  claims_.clear();
-  std::vector<uint8_t>().swap(buffer_);
+  for (const UnitRun& run : *claims_) env_.map.ReleaseRange(run.first, run.last());
+  KeepClaims();
   held_ = 0;
+  EndStorage();
 }
 
 }  // namespace officecarve

@@ -10,6 +10,7 @@
 #include "core/frontend.h"
 #include "core/scan_state.h"
 #include "platform/file_owner.h"
+#include "scan/carver_workspace.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -38,6 +39,8 @@ struct CarverEnv {
   // The output folder when it does not exist yet: made before the first file
   // is saved, and cleared once it is.
   std::string folder_to_make = {};
+  // Storage the calls of one scan reuse; each call has its own without it.
+  CarverWorkspace* workspace = nullptr;
   // Who gets the files and folders the scan makes (root working for a user).
   std::optional<FileOwner> owner = {};
 };
@@ -69,6 +72,16 @@ class CarverCall {
   // Claims the next unclaimed unit without reading it. False when none is left
   // in the scan range.
   bool SkipClaim();
+  // Claims the next `units` unclaimed units without reading them, a run at a
+  // time, as that many SkipClaim calls would. False when the scan range ends
+  // first (the units up to its end are then claimed).
+  bool SkipClaimUnits(uint64_t units);
+  // Steps over the inside of a record that starts at buffer `position` with
+  // `rest` bytes still to come: while at least two units of it are left and
+  // it covers a whole unit past the held bytes, that unit is claimed unread
+  // and `rest` shrinks by a unit, so only the record's end is read. Returns
+  // the units skipped, or nothing when the scan range ended first.
+  std::optional<uint64_t> SkipInsideRecord(uint64_t position, uint64_t& rest);
   // Releases the claimed units beyond ceil(file_end / unit) from the end of
   // the claim list; the read position follows them back.
   void TrimTo(uint64_t file_end);
@@ -87,14 +100,21 @@ class CarverCall {
   // ending the call: a later Fail no longer releases them. For carvers past
   // the last point where they can fail, so the claim list stays short however
   // far a declared length runs.
-  void KeepClaims() { claims_.clear(); }
+  void KeepClaims() {
+    claims_->clear();
+    claimed_units_ = 0;
+  }
   Stop LastStop() const { return last_stop_; }
 
-  std::span<const uint8_t> Bytes() const { return {buffer_.data(), static_cast<size_t>(held_)}; }
+  std::span<const uint8_t> Bytes() const { return {buffer_->data(), static_cast<size_t>(held_)}; }
   uint64_t Held() const { return held_; }
   int64_t HeaderOffset() const { return header_offset_; }
   int64_t ReadPosition() const { return read_position_; }
-  const std::vector<int64_t>& ClaimList() const { return claims_; }
+  // The units claimed so far, in the order claimed (ascending), as runs.
+  const std::vector<UnitRun>& ClaimRuns() const { return *claims_; }
+  // The same unit by unit.
+  std::vector<int64_t> ClaimList() const;
+  uint64_t ClaimedUnitCount() const { return claimed_units_; }
   CarverEnv& Env() { return env_; }
 
   // The file ends here: keep every claim and claim the rest of its last cluster.
@@ -104,7 +124,9 @@ class CarverCall {
 
  private:
   void ClaimUnit(int64_t unit);
-  void Grow();
+  void ClaimRun(int64_t first, int64_t count);
+  void EnsureRoom(uint64_t bytes);
+  void EndStorage();
   // The next unclaimed unit at or after the read position, or -1 past the range.
   int64_t NextUnclaimedUnit();
 
@@ -112,8 +134,13 @@ class CarverCall {
   int64_t header_offset_;
   int64_t read_position_ = 0;
   uint64_t held_ = 0;
-  std::vector<uint8_t> buffer_;
-  std::vector<int64_t> claims_;
+  // The workspace's storage, or the call's own when the workspace is taken.
+  ByteBuffer* buffer_;
+  std::vector<UnitRun>* claims_;
+  uint64_t claimed_units_ = 0;
+  bool leased_ = false;
+  ByteBuffer own_buffer_;
+  std::vector<UnitRun> own_claims_;
   bool started_ = false;
   bool ended_ = false;
   Stop last_stop_ = Stop::kNone;

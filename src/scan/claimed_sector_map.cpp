@@ -1,5 +1,6 @@
 #include "scan/claimed_sector_map.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace officecarve {
@@ -21,15 +22,40 @@ int64_t ClaimedSectorMap::NextUnclaimed(int64_t from, int64_t limit) const {
   int64_t sector = from;
   while (sector <= limit) {
     if (!Inside(sector)) return sector;
-    const uint32_t word = words_[Word(sector)];
-    if (word == 0xFFFFFFFFu && sector % 32 == 0) {
-      sector += 32;
-      continue;
-    }
-    if ((word & Bit(sector)) == 0) return sector;
-    ++sector;
+    // The claimed bits from this sector to the end of its word, counted at once.
+    const uint32_t ahead = words_[Word(sector)] >> (sector % 32);
+    const int claimed = std::countr_one(ahead);
+    if (claimed < 32 - sector % 32) return std::min(sector + claimed, limit + 1);
+    sector += 32 - sector % 32;
   }
   return from > limit ? from : limit + 1;
+}
+
+int64_t ClaimedSectorMap::NextClaimed(int64_t from, int64_t limit) const {
+  int64_t sector = std::max<int64_t>(from, 0);
+  if (from > limit) return limit + 1;
+  while (sector <= limit && sector <= last_sector_) {
+    const uint32_t ahead = words_[Word(sector)] >> (sector % 32);
+    if (ahead != 0) return std::min(sector + std::countr_zero(ahead), limit + 1);
+    sector += 32 - sector % 32;
+  }
+  return limit + 1;
+}
+
+void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
+  first = std::max<int64_t>(first, 0);
+  last = std::min(last, last_sector_);
+  while (first <= last) {
+    const int64_t in_word = std::min<int64_t>(32 - first % 32, last - first + 1);
+    const uint32_t bits = (in_word == 32 ? 0xFFFFFFFFu : ((uint32_t{1} << in_word) - 1))
+                          << (first % 32);
+    if (claimed) {
+      words_[Word(first)] |= bits;
+    } else {
+      words_[Word(first)] &= ~bits;
+    }
+    first += in_word;
+  }
 }
 
 uint64_t ClaimedSectorMap::CountClaimed() const {

@@ -25,11 +25,19 @@ class ClaimedSectorMap {
   bool IsClaimed(int64_t sector) const {
     return Inside(sector) && (words_[Word(sector)] & Bit(sector)) != 0;
   }
+  // Claim or release every sector of first..last (the part inside the map),
+  // a word at a time.
+  void ClaimRange(int64_t first, int64_t last) { SetRange(first, last, true); }
+  void ReleaseRange(int64_t first, int64_t last) { SetRange(first, last, false); }
   // The first sector at or after `from` that is not claimed (sectors outside
   // the map count as unclaimed), looking no further than `limit`; limit + 1
   // when every sector up to it is claimed, and `from` itself beyond it. Long claimed runs (a film,
   // an archive) are passed a word at a time.
   int64_t NextUnclaimed(int64_t from, int64_t limit) const;
+  // The first claimed sector at or after `from`, no further than `limit`;
+  // limit + 1 when there is none up to it (sectors outside the map count as
+  // unclaimed).
+  int64_t NextClaimed(int64_t from, int64_t limit) const;
   int64_t LastSector() const { return last_sector_; }
   // False when the map could not be allocated; it then holds no sector.
   bool Valid() const { return valid_; }
@@ -41,6 +49,7 @@ class ClaimedSectorMap {
 
  private:
   bool Inside(int64_t sector) const { return sector >= 0 && sector <= last_sector_; }
+  void SetRange(int64_t first, int64_t last, bool claimed);
   static size_t Word(int64_t sector) { return static_cast<size_t>(sector / 32); }
   static uint32_t Bit(int64_t sector) { return uint32_t{1} << (sector % 32); }
 

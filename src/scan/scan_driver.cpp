@@ -310,7 +310,9 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   state_.recovered_count = 0;
 
   const VolumeGeometry& geometry = source_.Working();
+  CarverWorkspace workspace;
   CarverEnv env{source_, map, state_, frontend_, texts_};
+  env.workspace = &workspace;
   env.family_mask = family_mask;
   env.bytes_per_sector = geometry.bytes_per_sector;
   env.sectors_per_cluster = geometry.sectors_per_cluster;

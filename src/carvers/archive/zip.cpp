@@ -19,22 +19,6 @@ namespace {
 
 constexpr uint64_t kMaxEntryBytes = 200ull * 1024 * 1024;
 
-// Jumps over the record at buffer `position` of which `rest` bytes lie
-// ahead: while at least two units of it remain, the next unit is claimed
-// unread and `rest` shrinks by a unit, so only the record's end is read.
-// Units are taken past the held bytes, and after a fixed part that crossed a
-// unit boundary more than a unit of the record can be held already: a unit
-// is skipped only when the record covers it to its last byte. False when the
-// scan range ends first.
-bool JumpOver(CarverCall& call, uint64_t position, uint64_t& rest) {
-  const uint64_t unit_bytes = call.Env().bytes_per_sector;
-  while (rest >= 2 * unit_bytes && position + rest >= call.Held() + unit_bytes) {
-    if (!call.SkipClaim()) return false;
-    rest -= unit_bytes;
-  }
-  return true;
-}
-
 // The length of a local header's record when its sizes follow the data in a
 // descriptor: the data has to be read to find it.
 bool LengthThroughDescriptor(CarverCall& call, uint64_t position, uint64_t& length) {
@@ -72,7 +56,7 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
       return call.Fail();
     }
     uint64_t rest = record.length;
-    if (!JumpOver(call, position, rest)) return call.Fail();
+    if (!call.SkipInsideRecord(position, rest)) return call.Fail();
     const uint64_t record_start = position;
     position += rest;
     if (!call.ReadUntil(position)) return call.Fail();

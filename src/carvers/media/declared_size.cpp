@@ -1,5 +1,6 @@
 #include "carvers/media/declared_size.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scan/carver_frame.h"
@@ -18,9 +19,15 @@ void ClaimDeclaredLength(CarverCall& call, uint64_t length) {
 void ClaimDeclaredLength(CarverCall& call, uint64_t length, uint64_t covered) {
   const uint64_t unit_bytes = call.Env().bytes_per_sector;
   const uint64_t progress_bytes = CarverCall::kProgressEveryUnits * unit_bytes;
-  // Running out of the scan range ends the file where the range ends.
-  while (covered < length && call.SkipClaim()) {
-    covered += unit_bytes;
+  // Running out of the scan range ends the file where the range ends. The
+  // units go a progress step at a time, so the line moves every 200 units.
+  while (covered < length) {
+    const uint64_t missing = length - covered;
+    const uint64_t units_left = missing / unit_bytes + (missing % unit_bytes != 0 ? 1 : 0);
+    const uint64_t to_step = (progress_bytes - covered % progress_bytes) / unit_bytes;
+    const uint64_t units = std::min(units_left, to_step);
+    if (!call.SkipClaimUnits(units)) break;
+    covered += units * unit_bytes;
     if (covered % progress_bytes == 0) {
       call.ShowProgress();
       // A declared length may run to the end of a large disk; the claims are

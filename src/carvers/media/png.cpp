@@ -88,9 +88,10 @@ void CarvePng(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     const bool is_end = type == kEndChunk;
     // The inside of a long chunk is claimed without being read; what is left
     // (under two units) is read so the next chunk header lands in the buffer.
-    while (remaining >= 2 * unit_bytes) {
-      if (!call.SkipClaim()) return call.Fail();
-      remaining -= static_cast<uint32_t>(unit_bytes);
+    if (remaining >= 2 * unit_bytes) {
+      const uint64_t skipped = remaining / unit_bytes - 1;
+      if (!call.SkipClaimUnits(skipped)) return call.Fail();
+      remaining -= static_cast<uint32_t>(skipped * unit_bytes);
     }
     const uint64_t chunk_end = position + remaining;
     if (chunk_end > kMaxBufferPosition) return call.Fail();
