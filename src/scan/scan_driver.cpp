@@ -397,7 +397,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   size_t region = regions_.size();
   auto enter_region_of = [&](int64_t sector) {
     if (region < regions_.size() && sector >= regions_[region].first) return;
-    region = regions_.size() - 1;
+    if (region >= regions_.size()) region = regions_.size() - 1;
     while (region > 0 && sector < regions_[region].first) --region;
     const ScanRegion& current = regions_[region];
     env.sectors_per_cluster = current.sectors_per_cluster;
