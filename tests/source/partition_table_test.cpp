@@ -26,35 +26,6 @@ using testimage::ImageBuilder;
 
 constexpr int64_t kDiskSectors = 16384;  // 8 MiB
 
-void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint64_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-void PutLe64(std::vector<uint8_t>& bytes, size_t at, uint64_t value) {
-  PutLe32(bytes, at, value & 0xFFFFFFFF);
-  PutLe32(bytes, at + 4, value >> 32);
-}
-
-struct MbrEntry {
-  uint8_t status = 0;
-  uint8_t type = 0;
-  uint64_t first = 0;
-  uint64_t count = 0;
-};
-
-// A table of up to four entries at `sector`, ending in 55 AA.
-void PutTable(std::vector<uint8_t>& disk, int64_t sector, std::vector<MbrEntry> entries) {
-  const size_t base = static_cast<size_t>(sector) * 512;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const size_t at = base + 0x1BE + 16 * i;
-    disk[at] = entries[i].status;
-    disk[at + 4] = entries[i].type;
-    PutLe32(disk, at + 8, entries[i].first);
-    PutLe32(disk, at + 12, entries[i].count);
-  }
-  disk[base + 510] = 0x55;
-  disk[base + 511] = 0xAA;
-}
-
 uint32_t Crc(const std::vector<uint8_t>& bytes, size_t at, size_t count) {
   return static_cast<uint32_t>(crc32(0, bytes.data() + at, static_cast<uInt>(count)));
 }
@@ -70,27 +41,27 @@ struct GptSpec {
 // with correct checksums unless asked otherwise.
 void PutGpt(std::vector<uint8_t>& disk, const GptSpec& spec) {
   const uint64_t sectors = disk.size() / 512;
-  PutTable(disk, 0, {{0, 0xEE, 1, sectors - 1}});
+  testing::PutMbrTable(disk, 0, {{0, 0xEE, 1, sectors - 1}});
   // Only the first 128 entries are written; a larger count is checked
   // against its bound before any of it is read.
   const size_t entries = 1024;
   std::memcpy(disk.data() + entries,
               "\xA2\xA0\xD0\xEB\xE5\xB9\x33\x44\x87\xC0\x68\xB6\xB7\x26\x99\xC7", 16);
-  PutLe64(disk, entries + 32, spec.first);
-  PutLe64(disk, entries + 40, spec.last);
+  testing::PutLe64(disk, entries + 32, spec.first);
+  testing::PutLe64(disk, entries + 40, spec.last);
   const size_t header = 512;
   std::memcpy(disk.data() + header, "EFI PART", 8);
-  PutLe32(disk, header + 8, 0x00010000);
-  PutLe32(disk, header + 12, 92);
-  PutLe64(disk, header + 24, 1);
-  PutLe64(disk, header + 32, sectors - 1);
-  PutLe64(disk, header + 40, 34);
-  PutLe64(disk, header + 48, sectors - 34);
-  PutLe64(disk, header + 72, 2);
-  PutLe32(disk, header + 80, spec.entry_count);
-  PutLe32(disk, header + 84, 128);
-  PutLe32(disk, header + 88, Crc(disk, entries, size_t{128} * 128));
-  PutLe32(disk, header + 16, Crc(disk, header, 92) + (spec.break_header_crc ? 1 : 0));
+  testing::PutLe32(disk, header + 8, 0x00010000);
+  testing::PutLe32(disk, header + 12, 92);
+  testing::PutLe64(disk, header + 24, 1);
+  testing::PutLe64(disk, header + 32, sectors - 1);
+  testing::PutLe64(disk, header + 40, 34);
+  testing::PutLe64(disk, header + 48, sectors - 34);
+  testing::PutLe64(disk, header + 72, 2);
+  testing::PutLe32(disk, header + 80, spec.entry_count);
+  testing::PutLe32(disk, header + 84, 128);
+  testing::PutLe32(disk, header + 88, Crc(disk, entries, size_t{128} * 128));
+  testing::PutLe32(disk, header + 16, Crc(disk, header, 92) + (spec.break_header_crc ? 1 : 0));
 }
 
 struct Opened {
@@ -109,11 +80,11 @@ Opened OpenDisk(std::vector<uint8_t> bytes) {
 TEST(PartitionTable, ReadsPrimaryAndLogicalPartitionsAndProbesEachBootSector) {
   ImageBuilder image(kDiskSectors);
   std::vector<uint8_t>& disk = image.MutableBytes();
-  PutTable(disk, 0, {{0x80, 0x0C, 2048, 4096}, {0, 0x05, 8192, 8000}});
+  testing::PutMbrTable(disk, 0, {{0x80, 0x0C, 2048, 4096}, {0, 0x05, 8192, 8000}});
   // The chain: a logical partition after each record, links relative to
   // the container's start.
-  PutTable(disk, 8192, {{0, 0x83, 1, 999}, {0, 0x05, 2000, 1000}});
-  PutTable(disk, 10192, {{0, 0x07, 8, 992}});
+  testing::PutMbrTable(disk, 8192, {{0, 0x83, 1, 999}, {0, 0x05, 2000, 1000}});
+  testing::PutMbrTable(disk, 10192, {{0, 0x07, 8, 992}});
   testimage::NtfsBootParams ntfs;
   ntfs.sectors_per_cluster = 8;
   ImageBuilder volume(16);
@@ -149,41 +120,41 @@ TEST(PartitionTable, RefusesHostileTablesAfterReadingLittle) {
   const Case cases[] = {
       {"an entry past the end of the disk",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x07, 2048, kDiskSectors}});
+         testing::PutMbrTable(d, 0, {{0, 0x07, 2048, kDiskSectors}});
        }},
       {"an entry that starts on the table itself",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x07, 0, 100}});
+         testing::PutMbrTable(d, 0, {{0, 0x07, 0, 100}});
        }},
       {"overlapping entries",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x07, 2048, 4096}, {0, 0x83, 6000, 100}});
+         testing::PutMbrTable(d, 0, {{0, 0x07, 2048, 4096}, {0, 0x83, 6000, 100}});
        }},
       {"a logical partition over a primary one",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x07, 2048, 8000}, {0, 0x05, 8192, 4000}});
-         PutTable(d, 8192, {{0, 0x83, 1, 3999}});
+         testing::PutMbrTable(d, 0, {{0, 0x07, 2048, 8000}, {0, 0x05, 8192, 4000}});
+         testing::PutMbrTable(d, 8192, {{0, 0x83, 1, 3999}});
        }},
       {"an extended chain that loops",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x05, 2048, 8000}});
-         PutTable(d, 2048, {{0, 0x83, 1, 100}, {0, 0x05, 200, 300}});
-         PutTable(d, 2248, {{0, 0x83, 1, 100}, {0, 0x05, 0, 300}});
+         testing::PutMbrTable(d, 0, {{0, 0x05, 2048, 8000}});
+         testing::PutMbrTable(d, 2048, {{0, 0x83, 1, 100}, {0, 0x05, 200, 300}});
+         testing::PutMbrTable(d, 2248, {{0, 0x83, 1, 100}, {0, 0x05, 0, 300}});
        }},
       {"a link that leaves its container",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x05, 2048, 1000}});
-         PutTable(d, 2048, {{0, 0x83, 1, 100}, {0, 0x05, 5000, 300}});
+         testing::PutMbrTable(d, 0, {{0, 0x05, 2048, 1000}});
+         testing::PutMbrTable(d, 2048, {{0, 0x83, 1, 100}, {0, 0x05, 5000, 300}});
        }},
       {"two extended partitions",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0, 0x05, 2048, 1000}, {0, 0x0F, 4096, 1000}});
+         testing::PutMbrTable(d, 0, {{0, 0x05, 2048, 1000}, {0, 0x0F, 4096, 1000}});
        }},
       {"a boot flag that is boot code",
        [](std::vector<uint8_t>& d) {
-         PutTable(d, 0, {{0x33, 0x07, 2048, 100}});
+         testing::PutMbrTable(d, 0, {{0x33, 0x07, 2048, 100}});
        }},
-      {"no partition at all", [](std::vector<uint8_t>& d) { PutTable(d, 0, {}); }},
+      {"no partition at all", [](std::vector<uint8_t>& d) { testing::PutMbrTable(d, 0, {}); }},
       {"a GPT with an absurd entry count",
        [](std::vector<uint8_t>& d) { PutGpt(d, {0xFFFFFFF0u}); }},
       {"a GPT whose header checksum fails",
