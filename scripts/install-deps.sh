@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev fonts-noto-cjk
-  dosfstools ntfs-3g exfatprogs
+  dosfstools ntfs-3g exfatprogs fdisk gdisk
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine64 ccache
   dpkg-dev help2man

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
+#include "cli/geometry_json.h"
 #include "platform/file_save.h"
 #include "platform/invoking_user.h"
 #include "platform/raw_handle.h"
@@ -55,7 +56,8 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
        {{"path", source.Path()},
         {"name", source.DisplayName()},
         {"type", source.Type() == SourceType::kVolume ? "volume" : "image"},
-        {"boot_sector_recognised", source.BootSectorRecognised()}}},
+        {"boot_sector_recognised", source.BootSectorRecognised()},
+        {"partition_table", PartitionTableJson(source.Partitions())}}},
       {"geometry",
        {{"file_system", FileSystemName(geometry.kind)},
         {"bytes_per_sector", geometry.bytes_per_sector},
@@ -65,6 +67,7 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
       {"range", {{"first", report.first}, {"last", report.last}}},
       {"started", report.started},
       {"cluster_origin", report.cluster_origin},
+      {"regions", RegionsJson(report.regions, geometry.bytes_per_sector)},
       {"sectors_identified", report.sectors_identified},
       {"search_cancelled", report.search_cancelled},
       {"stopped", report.stopped},

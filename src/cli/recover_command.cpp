@@ -52,6 +52,7 @@ int RunRecover(const RecoverOptions& options) {
   request.first_text = options.first.value_or(controls.first_text);
   request.last_text = options.last.value_or(controls.last_text);
   request.cluster_item = controls.cluster_item;
+  request.grid = GridChoiceOf(controls);
   if (!PrepareOutputFolder(app, request.folder)) return kExitFailed;
 
   ScanDriver driver(app.source, frontend, app.state, app.texts, &DispatchFor);

@@ -127,6 +127,13 @@ void TerminalFrontend::PumpMessages() {
   DrawProgress(false);
 }
 
+void TerminalFrontend::GridSettled(const std::string& /*summary*/,
+                                   const std::vector<std::string>& region_lines) {
+  ClearProgress();
+  std::cout.flush();
+  for (const std::string& line : region_lines) std::cerr << line << "\n";
+}
+
 void TerminalFrontend::FileRecovered(const RecoveredFile& file, bool saved) {
   if (options_.quiet || !saved) return;
   ClearProgress();

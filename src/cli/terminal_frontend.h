@@ -35,6 +35,8 @@ class TerminalFrontend : public Frontend {
   void HideMainWindow() override {}
   void ShowMainWindow() override {}
   void SetStatusPanel(int, const std::string&) override {}
+  void GridSettled(const std::string& summary,
+                   const std::vector<std::string>& region_lines) override;
   void PumpMessages() override;
   void FileRecovered(const RecoveredFile& file, bool saved) override;
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/recovered_file.h"
 
@@ -43,6 +44,11 @@ class Frontend {
   virtual void ShowMainWindow() = 0;
   // panel is 0..3 of the main window's status bar.
   virtual void SetStatusPanel(int panel, const std::string& text) = 0;
+  // The cluster grid the recovery works with, once the search has settled
+  // it: a one-line summary, and one line per region of the source, each
+  // with the summary's "Cluster grid: " prefix.
+  virtual void GridSettled(const std::string& /*summary*/,
+                           const std::vector<std::string>& /*region_lines*/) {}
 
   // Lets the windows handle pending events (button clicks set flags).
   virtual void PumpMessages() = 0;

@@ -15,11 +15,13 @@
 #include "scan/carver_frame.h"
 #include "scan/claimed_sector_map.h"
 #include "scan/dispatch_row.h"
+#include "scan/grid_estimate.h"
 #include "scan/identify.h"
 #include "scan/parse_number.h"
 #include "scan/percent_text.h"
 #include "scan/verdict_queue.h"
 #include "source/cluster_size.h"
+#include "source/grid_text.h"
 #include "verdict/verdict.h"
 
 namespace officecarve {
@@ -116,12 +118,23 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
     Refuse(TextId::kOutOfMemory, report);
     return report;
   }
+  regions_ = PlanScanRegions(source_, request.grid, {report.first, report.last});
   frontend_.HideMainWindow();
   Search(report);
   Settle();
   report.cluster_origin = state_.cluster_origin;
+  report.regions = regions_;
+  const uint32_t bytes_per_sector = source_.Working().bytes_per_sector;
+  std::vector<std::string> region_lines;
+  for (const ScanRegion& region : regions_) {
+    region_lines.push_back(std::string(texts_.Text(TextId::kGridPrefix)) +
+                           RegionLine(texts_, region, bytes_per_sector));
+  }
+  frontend_.GridSettled(GridSummary(texts_, regions_, bytes_per_sector), region_lines);
   Recover(map, folder, folder_missing, request.family_mask, request.check_verdicts, report);
   if (request.report_claims) report.claimed_runs = map.ClaimedRuns();
+  // The recovery bounded each region's reads by the region's own end.
+  source_.SetRange({report.first, report.last});
 
   frontend_.CloseProgressWindow(ProgressWindow::kRecovery);
   report.recovered_count = state_.recovered_count;
@@ -133,13 +146,12 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
   frontend_.SetStatusPanel(0, final_text);
   frontend_.ShowMainWindow();
   candidates_.Reset();
+  regions_.clear();
   return report;
 }
 
 void ScanDriver::Search(ScanReport& report) {
-  const VolumeGeometry& geometry = source_.Working();
-  const uint32_t bytes_per_sector = geometry.bytes_per_sector;
-  const int64_t per_cluster = geometry.sectors_per_cluster;
+  const uint32_t bytes_per_sector = source_.Working().bytes_per_sector;
   const int64_t first = report.first;
   const int64_t last = report.last;
   const ProgressWindow window = ProgressWindow::kSearchOrBackup;
@@ -161,82 +173,82 @@ void ScanDriver::Search(ScanReport& report) {
   frontend_.PumpMessages();
   state_.search_cancelled = false;
 
-  // With a known grid only cluster starts are examined; step straight to them.
-  const bool grid_known = geometry.cluster_phase != -1 && per_cluster > 1;
-  const int64_t step = grid_known ? per_cluster : 1;
-  int64_t sector = first;
-  if (grid_known) {
-    const int64_t residue = ((first % per_cluster) + per_cluster) % per_cluster;
-    sector += ((geometry.cluster_phase - residue) % per_cluster + per_cluster) % per_cluster;
-  }
-
   std::vector<uint8_t> buffer(bytes_per_sector);
   std::string sector_label;
   std::string percent_label;
   std::string found_label;
   uint8_t misses = 0;
-  for (; sector <= last && !state_.search_cancelled; sector += step) {
-    const int64_t offset = sector * bytes_per_sector;
-    std::span<const uint8_t> bytes = source_.WindowView(offset, bytes_per_sector);
-    if (bytes.empty()) {
-      if (source_.ReadAt(buffer.data(), bytes_per_sector, offset) != 0 &&
-          !source_.ReadSectorDirect(sector, buffer.data())) {
-        continue;  // unreadable both ways: skipped, neither counted nor shown
-      }
-      bytes = buffer;
+  // The regions follow each other in ascending order, so the hits stay in
+  // ascending order and the display moves on as over one range.
+  for (const ScanRegion& region : regions_) {
+    // With a known grid only cluster starts are examined; step straight to them.
+    const int64_t per_cluster = region.sectors_per_cluster;
+    const bool grid_known = region.cluster_phase != -1 && per_cluster > 1;
+    const int64_t step = grid_known ? per_cluster : 1;
+    int64_t sector = region.first;
+    if (grid_known) {
+      const int64_t residue = sector % per_cluster;
+      sector += ((region.cluster_phase - residue) % per_cluster + per_cluster) % per_cluster;
     }
-    ++report.sectors_identified;
-    const FileKind kind = Identify(bytes);
-    bool show = false;
-    if (kind != FileKind::None) {
-      candidates_.Append(sector, kind);
-      ++report.found_by_kind[static_cast<uint8_t>(kind)];
-      if (kind == FileKind::CompoundFile || kind == FileKind::ZippedXml ||
-          kind == FileKind::OpenDocument) {
-        ++found;
+    for (; sector <= region.last && !state_.search_cancelled; sector += step) {
+      const int64_t offset = sector * bytes_per_sector;
+      std::span<const uint8_t> bytes = source_.WindowView(offset, bytes_per_sector);
+      if (bytes.empty()) {
+        if (source_.ReadAt(buffer.data(), bytes_per_sector, offset) != 0 &&
+            !source_.ReadSectorDirect(sector, buffer.data())) {
+          continue;  // unreadable both ways: skipped, neither counted nor shown
+        }
+        bytes = buffer;
       }
-      show = true;
-    } else {
-      show = ++misses == 0;
-    }
-    if (show) {
-      SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
-      SetPercentLabel(percent_label, texts_.Text(TextId::kPercentPrefix), sector - first, total);
-      SetNumberText(found_label, texts_.Text(TextId::kFoundPrefix), found);
-      frontend_.SetProgressLabel(window, 1, sector_label);
-      frontend_.SetProgressLabel(window, 2, percent_label);
-      frontend_.SetProgressLabel(window, 3, found_label);
-      frontend_.PumpMessages();
+      ++report.sectors_identified;
+      const FileKind kind = Identify(bytes);
+      bool show = false;
+      if (kind != FileKind::None) {
+        candidates_.Append(sector, kind);
+        ++report.found_by_kind[static_cast<uint8_t>(kind)];
+        if (kind == FileKind::CompoundFile || kind == FileKind::ZippedXml ||
+            kind == FileKind::OpenDocument) {
+          ++found;
+        }
+        show = true;
+      } else {
+        show = ++misses == 0;
+      }
+      if (show) {
+        SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
+        SetPercentLabel(percent_label, texts_.Text(TextId::kPercentPrefix), sector - first, total);
+        SetNumberText(found_label, texts_.Text(TextId::kFoundPrefix), found);
+        frontend_.SetProgressLabel(window, 1, sector_label);
+        frontend_.SetProgressLabel(window, 2, percent_label);
+        frontend_.SetProgressLabel(window, 3, found_label);
+        frontend_.PumpMessages();
+      }
     }
   }
   report.search_cancelled = state_.search_cancelled;
 }
 
-void ScanDriver::Settle() {
-  const VolumeGeometry& geometry = source_.Working();
-  const int64_t per_cluster = geometry.sectors_per_cluster;
-  const ProgressWindow window = ProgressWindow::kSearchOrBackup;
-  if (geometry.cluster_phase != -1 || per_cluster <= 1) {
-    state_.cluster_origin = geometry.cluster_phase == -1 ? 0 : geometry.cluster_phase;
-  } else {
-    frontend_.SetProgressCaption(window, std::string(texts_.Text(TextId::kTidyingList)));
-    frontend_.SetProgressLabel(window, 3, "");
-    const int64_t count = static_cast<int64_t>(candidates_.Count());
-    std::string sector_label;
-    std::string percent_label;
-    auto show = [&](int64_t sector, int64_t done) {
-      SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
-      SetPercentLabel(percent_label, texts_.Text(TextId::kPercentPrefix), done, count);
-      frontend_.SetProgressLabel(window, 1, sector_label);
-      frontend_.SetProgressLabel(window, 2, percent_label);
-    };
-
+void ScanDriver::SettleRegion(ScanRegion& region, size_t begin, size_t end,
+                              const std::function<void(int64_t, int64_t)>& show) {
+  const int64_t count = static_cast<int64_t>(candidates_.Count());
+  if (region.origin == GridOrigin::kToEstimate) {
+    GridHistogram histogram;
+    for (size_t i = end; i-- > begin;) {
+      if (IsStrongHeader(candidates_.Kind(i))) histogram.Add(candidates_.Sector(i));
+      if (i % 1024 == 0) show(candidates_.Sector(i), count - 1 - static_cast<int64_t>(i));
+    }
+    const GridEstimate estimate = histogram.Estimate(source_.Working().bytes_per_sector);
+    region.headers = estimate.headers;
+    region.origin = estimate.found ? GridOrigin::kEstimated : GridOrigin::kNoGrid;
+    region.sectors_per_cluster = estimate.sectors_per_cluster;
+    region.cluster_phase = estimate.found ? estimate.cluster_phase : -1;
+  } else if (region.cluster_phase == -1 && region.sectors_per_cluster > 1) {
+    const int64_t per_cluster = region.sectors_per_cluster;
     std::vector<double> histogram(static_cast<size_t>(per_cluster), 0.0);
-    for (int64_t i = count - 1; i >= 0; --i) {
-      const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
-      histogram[static_cast<size_t>(sector % per_cluster)] +=
-          SettlingWeight(candidates_.Kind(static_cast<size_t>(i)));
-      if (i % 1024 == 0) show(sector, count - 1 - i);
+    for (size_t i = end; i-- > begin;) {
+      const int64_t sector = candidates_.Sector(i);
+      histogram[static_cast<size_t>(sector % per_cluster)] += SettlingWeight(candidates_.Kind(i));
+      if (i % 1024 == 0) show(sector, count - 1 - static_cast<int64_t>(i));
     }
     // Ties keep the lowest residue.
     int32_t origin = 0;
@@ -245,15 +257,55 @@ void ScanDriver::Settle() {
         origin = residue;
       }
     }
-    state_.cluster_origin = origin;
-    for (int64_t i = count - 1; i >= 0; --i) {
-      const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
-      if (sector % per_cluster != origin)
-        candidates_.SetKind(static_cast<size_t>(i), FileKind::None);
-      if (i % 1024 == 0) show(sector, count - 1 - i);
+    region.cluster_phase = origin;
+  } else {
+    return;  // the grid is known: the search only looked at cluster starts
+  }
+  const int64_t per_cluster = region.sectors_per_cluster;
+  if (per_cluster <= 1) return;
+  for (size_t i = end; i-- > begin;) {
+    const int64_t sector = candidates_.Sector(i);
+    if (sector % per_cluster != region.cluster_phase) candidates_.SetKind(i, FileKind::None);
+    if (i % 1024 == 0) show(sector, count - 1 - static_cast<int64_t>(i));
+  }
+}
+
+void ScanDriver::Settle() {
+  const ProgressWindow window = ProgressWindow::kSearchOrBackup;
+  const bool settling = std::any_of(regions_.begin(), regions_.end(), [](const ScanRegion& r) {
+    return r.origin == GridOrigin::kToEstimate ||
+           (r.cluster_phase == -1 && r.sectors_per_cluster > 1);
+  });
+  if (settling) {
+    frontend_.SetProgressCaption(window, std::string(texts_.Text(TextId::kTidyingList)));
+    frontend_.SetProgressLabel(window, 3, "");
+    const size_t count = candidates_.Count();
+    std::string sector_label;
+    std::string percent_label;
+    const std::function<void(int64_t, int64_t)> show = [&](int64_t sector, int64_t done) {
+      SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
+      SetPercentLabel(percent_label, texts_.Text(TextId::kPercentPrefix), done,
+                      static_cast<int64_t>(count));
+      frontend_.SetProgressLabel(window, 1, sector_label);
+      frontend_.SetProgressLabel(window, 2, percent_label);
+    };
+    size_t begin = 0;
+    for (ScanRegion& region : regions_) {
+      size_t end = begin;
+      while (end < count && candidates_.Sector(end) <= region.last) ++end;
+      SettleRegion(region, begin, end, show);
+      begin = end;
     }
     candidates_.Compact(
         [&](size_t index, int64_t sector) { show(sector, static_cast<int64_t>(index)); });
+  }
+  // The origin the report names: that of the region that covers most.
+  state_.cluster_origin = 0;
+  int64_t widest = -1;
+  for (const ScanRegion& region : regions_) {
+    if (region.last - region.first <= widest) continue;
+    widest = region.last - region.first;
+    state_.cluster_origin = std::max(0, region.cluster_phase);
   }
   state_.search_cancelled = true;  // lets the search window close
   frontend_.CloseProgressWindow(window);
@@ -287,8 +339,9 @@ bool ScanDriver::WaitWhilePaused() {
   }
 }
 
-void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const {
-  const int64_t per_cluster = std::max<int64_t>(1, source_.Working().sectors_per_cluster);
+void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector,
+                                uint32_t sectors_per_cluster) const {
+  const int64_t per_cluster = std::max<int64_t>(1, sectors_per_cluster);
   // Up to the end of the cluster that holds the sector; never past the map.
   do {
     map.Claim(sector);
@@ -315,8 +368,6 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   env.workspace = &workspace;
   env.family_mask = family_mask;
   env.bytes_per_sector = geometry.bytes_per_sector;
-  env.sectors_per_cluster = geometry.sectors_per_cluster;
-  env.range_last = report.last;
   env.recovered = &report.files;
   env.check_verdicts = check_verdicts;
   if (folder_missing) env.folder_to_make = folder;
@@ -342,6 +393,20 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
     frontend_.SetProgressLabel(window, 1, success_label);
     frontend_.SetProgressLabel(window, 2, progress_label);
   };
+  // Each candidate is carved with its region's grid and never past the
+  // region's end, so no document runs from one partition into the next.
+  // The candidates come in descending order, and so do their regions.
+  size_t region = regions_.size();
+  auto enter_region_of = [&](int64_t sector) {
+    if (region < regions_.size() && sector >= regions_[region].first) return;
+    if (region >= regions_.size()) region = regions_.size() - 1;
+    while (region > 0 && sector < regions_[region].first) --region;
+    const ScanRegion& current = regions_[region];
+    env.sectors_per_cluster = current.sectors_per_cluster;
+    env.range_last = current.last;
+    state_.cluster_origin = std::max(0, current.cluster_phase);
+    source_.SetRange({current.first, current.last});
+  };
   auto carve = [&](const DispatchRow& row, int64_t sector) {
     if (row.carver == nullptr) return;
     const std::string_view carver_folder = row.receives_folder ? folder : std::string_view();
@@ -353,6 +418,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
     const DispatchRow& row = dispatch_(candidates_.Kind(static_cast<size_t>(i)));
+    enter_region_of(sector);
     if (row.action == CandidateAction::kCarve) {
       if (NestedInLowerCandidate(row, static_cast<size_t>(i))) {
         nested.push_back(i);
@@ -360,7 +426,9 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
         carve(row, sector);
       }
     }
-    if (row.action == CandidateAction::kDirectoryClaim) ClaimDirectory(map, sector);
+    if (row.action == CandidateAction::kDirectoryClaim) {
+      ClaimDirectory(map, sector, regions_[region].sectors_per_cluster);
+    }
     show_progress(i);
     SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
     frontend_.SetProgressLabel(window, 3, sector_label);
@@ -368,10 +436,12 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   }
   // A thumbnail carved first would cut its picture apart; once the picture
   // has claimed it, it costs a bit test.
+  region = regions_.size();
   for (const int64_t i : nested) {
     if (!WaitWhilePaused()) break;
-    carve(dispatch_(candidates_.Kind(static_cast<size_t>(i))),
-          candidates_.Sector(static_cast<size_t>(i)));
+    const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
+    enter_region_of(sector);
+    carve(dispatch_(candidates_.Kind(static_cast<size_t>(i))), sector);
     show_progress(i);
     frontend_.PumpMessages();
   }

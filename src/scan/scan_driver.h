@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/scan_state.h"
 #include "scan/candidate_list.h"
 #include "scan/dispatch_row.h"
+#include "source/scan_plan.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
 
@@ -26,6 +28,11 @@ struct ScanRequest {
   std::string last_text;
   // The cluster-size selector's item; -1 keeps the working sectors per cluster.
   int cluster_item = -1;
+  // How each part of the source gets its cluster grid. The default takes the
+  // working geometry as it stands; the front ends pass the user's choices so
+  // that a whole disk is scanned partition by partition and an unknown grid
+  // is estimated.
+  GridChoice grid;
   // Whether each written document is read back and checked for a verdict.
   // Front ends that show no verdict (the desktop window) leave the work out.
   bool check_verdicts = true;
@@ -41,7 +48,10 @@ struct ScanReport {
   int64_t first = 0;
   int64_t last = -1;
   VolumeGeometry geometry;
-  int32_t cluster_origin = 0;
+  int32_t cluster_origin = 0;  // of the largest region
+  // The regions scanned, each with the grid it was scanned with and where
+  // that grid came from.
+  std::vector<ScanRegion> regions;
   bool search_cancelled = false;
   bool stopped = false;
   int32_t recovered_count = 0;
@@ -69,13 +79,17 @@ class ScanDriver {
                    ScanReport& report);
   void Search(ScanReport& report);
   void Settle();
+  // Settles one region's grid over its candidates [begin, end) and marks
+  // the candidates off that grid for dropping.
+  void SettleRegion(ScanRegion& region, size_t begin, size_t end,
+                    const std::function<void(int64_t, int64_t)>& show);
   void Recover(class ClaimedSectorMap& map, const std::string& folder, bool folder_missing,
                uint32_t family_mask, bool check_verdicts, ScanReport& report);
   // Whether candidate `index` lies inside the header of a lower candidate
   // carved by the same carver (the row's nesting test decides).
   bool NestedInLowerCandidate(const DispatchRow& row, size_t index);
   bool WaitWhilePaused();
-  void ClaimDirectory(ClaimedSectorMap& map, int64_t sector) const;
+  void ClaimDirectory(ClaimedSectorMap& map, int64_t sector, uint32_t sectors_per_cluster) const;
   void Refuse(TextId message, ScanReport& report);
 
   SectorSource& source_;
@@ -84,6 +98,8 @@ class ScanDriver {
   const UiTextTable& texts_;
   DispatchTable dispatch_;
   CandidateList candidates_;
+  // The regions of the running scan, in ascending order.
+  std::vector<ScanRegion> regions_;
 };
 
 }  // namespace officecarve

@@ -20,11 +20,23 @@ void ShowGeometry(const VolumeGeometry& geometry, GeometryControls& controls) {
       ClusterItemForSize(geometry.sectors_per_cluster, geometry.bytes_per_sector);
 }
 
+// The file-system choice without marking it the user's own.
+void ApplyFileSystem(SectorSource& source, GeometryControls& controls, int item) {
+  controls.file_system_item = item;
+  VolumeGeometry& working = source.MutableWorking();
+  working.cluster_phase = -1;
+  const uint32_t sectors =
+      DefaultSectorsPerCluster(item, working.last_sector, working.bytes_per_sector);
+  if (sectors > 0) working.sectors_per_cluster = sectors;
+  controls.cluster_item = ClusterItemForSize(working.sectors_per_cluster, working.bytes_per_sector);
+}
+
 }  // namespace
 
 GeometryControls PresentOpenedSource(const SectorSource& source, const UiTextTable& texts) {
   GeometryControls controls;
-  const bool recognised = source.BootSectorRecognised();
+  // A whole disk's partitions each bring their own boot sector.
+  const bool recognised = source.BootSectorRecognised() || source.Partitions().Recognised();
   controls.reason = recognised ? LossReason::kDeleted : LossReason::kRepartitioned;
   controls.selectors_enabled = !recognised;
   const VolumeGeometry& working = source.Working();
@@ -43,7 +55,7 @@ void ChooseLossReason(SectorSource& source, GeometryControls& controls, LossReas
     return;
   }
   if (reason == LossReason::kDeleted) {
-    if (source.Probed().kind == FileSystemKind::kOther) {
+    if (source.Probed().kind == FileSystemKind::kOther && !source.Partitions().Recognised()) {
       Message message;
       message.caption = texts.Text(TextId::kErrorCaption);
       message.text = texts.Text(TextId::kUnknownFileSystem);
@@ -56,29 +68,29 @@ void ChooseLossReason(SectorSource& source, GeometryControls& controls, LossReas
       source.MutableWorking() = source.Probed();
       controls.reason = LossReason::kDeleted;
       controls.selectors_enabled = false;
+      controls.grid_chosen = false;
       ShowGeometry(source.Working(), controls);
       return;
     }
   }
   controls.reason = reason;
   controls.selectors_enabled = true;
-  ChooseFileSystem(source, controls, FileSystemItemForKind(source.Working().kind));
+  ApplyFileSystem(source, controls, FileSystemItemForKind(source.Working().kind));
+  // The default cluster of a file system the boot sector named is a real
+  // guess at the old one; the "OTHER" default of one sector is no guess.
+  controls.grid_chosen = source.Working().kind != FileSystemKind::kOther;
 }
 
 void ChooseFileSystem(SectorSource& source, GeometryControls& controls, int item) {
   if (!controls.selectors_enabled || item < 0 || item >= kFileSystemItemCount) return;
-  controls.file_system_item = item;
-  VolumeGeometry& working = source.MutableWorking();
-  working.cluster_phase = -1;
-  const uint32_t sectors =
-      DefaultSectorsPerCluster(item, working.last_sector, working.bytes_per_sector);
-  if (sectors > 0) working.sectors_per_cluster = sectors;
-  controls.cluster_item = ClusterItemForSize(working.sectors_per_cluster, working.bytes_per_sector);
+  ApplyFileSystem(source, controls, item);
+  controls.grid_chosen = true;
 }
 
 void ChooseClusterSize(SectorSource& source, GeometryControls& controls, int item) {
   if (!controls.selectors_enabled || item < 0 || item >= kClusterItemCount) return;
   controls.cluster_item = item;
+  controls.grid_chosen = true;
   VolumeGeometry& working = source.MutableWorking();
   working.cluster_phase = -1;
   // A cluster smaller than the sector still holds one whole sector.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/frontend.h"
+#include "source/scan_plan.h"
 #include "source/sector_source.h"
 #include "source/volume_geometry.h"
 #include "text/ui_text_table.h"
@@ -20,15 +21,26 @@ struct GeometryControls {
   std::string first_text = "0";              // Edit3
   std::string last_text;                     // Edit4
   std::string sector_count_text;             // status-bar panel 2
+  // The user named a file system or a cluster size (or the file system is
+  // known from the boot sector and the reason says it was formatted over):
+  // the scan takes that cluster size instead of estimating one.
+  bool grid_chosen = false;
 };
 
+// What the scan needs to know of these choices.
+inline GridChoice GridChoiceOf(const GeometryControls& controls) {
+  return {controls.reason, controls.grid_chosen};
+}
+
 // The state right after a source was opened: reason 0 with the selectors
-// disabled when the boot sector was recognised, reason 2 with them enabled
-// otherwise; selectors from the working geometry; the whole range.
+// disabled when the boot sector or a partition table was recognised, reason
+// 2 with them enabled otherwise; selectors from the working geometry; the
+// whole range.
 GeometryControls PresentOpenedSource(const SectorSource& source, const UiTextTable& texts);
 
-// The user picks a loss reason. Reason 0 on a source whose boot sector was not
-// recognised shows the "unknown file system" error and becomes reason 1.
+// The user picks a loss reason. Reason 0 on a source with neither a boot
+// sector nor a partition table shows the "unknown file system" error and
+// becomes reason 1.
 // Reason 0 otherwise restores the probed geometry, phase and cluster size
 // included, and disables the selectors. Reasons 1 and 2 enable them and run
 // the file-system choice for the working kind.

@@ -57,6 +57,10 @@ OpenOutcome SectorSource::OpenHandle(std::unique_ptr<RawHandle> handle, SourceTy
     return refused;
   }
   geometry.last_sector = length / geometry.bytes_per_sector - 1;
+  PartitionTable partitions;
+  if (!probe.recognised) {
+    partitions = ReadPartitionTable(*handle, geometry.bytes_per_sector, geometry.last_sector + 1);
+  }
 
   handle_ = std::move(handle);
   type_ = type;
@@ -64,6 +68,7 @@ OpenOutcome SectorSource::OpenHandle(std::unique_ptr<RawHandle> handle, SourceTy
   display_name_ = display_name;
   identity_ = identity;
   recognised_ = probe.recognised;
+  partitions_ = std::move(partitions);
   probed_ = geometry;
   working_ = geometry;
   range_ = {0, geometry.last_sector};
@@ -78,6 +83,7 @@ void SectorSource::CloseSource() {
   display_name_.clear();
   identity_ = {};
   recognised_ = false;
+  partitions_ = {};
   probed_ = {};
   working_ = {};
   range_ = {};

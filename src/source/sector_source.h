@@ -8,6 +8,7 @@
 
 #include "platform/raw_handle.h"
 #include "platform/same_device.h"
+#include "source/partition_table.h"
 #include "source/volume_geometry.h"
 #include "text/ui_text_table.h"
 
@@ -65,6 +66,9 @@ class SectorSource {
   const std::string& Path() const { return path_; }
   const std::string& DisplayName() const { return display_name_; }
   bool BootSectorRecognised() const { return recognised_; }
+  // The whole disk's partitions, when sector 0 is a partition table rather
+  // than a boot sector.
+  const PartitionTable& Partitions() const { return partitions_; }
   // Which device the source is, to keep output off it.
   const SourceIdentity& Identity() const { return identity_; }
 
@@ -93,6 +97,7 @@ class SectorSource {
   std::string display_name_;
   SourceIdentity identity_;
   bool recognised_ = false;
+  PartitionTable partitions_;
   VolumeGeometry probed_;
   VolumeGeometry working_;
   ScanRange range_;

@@ -115,6 +115,17 @@ constexpr Entry kSimplifiedEntries[] = {
     {87,
      "读取磁盘需要管理员权限: 请从应用程序菜单启动本程序(会要求输入密码), 或用 sudo 运行。"
      "打开映像文件不需要此权限。"},
+    {88, "簇网格: "},
+    {89, "引导扇区"},
+    {90, "分区 "},
+    {91, "根据 "},
+    {92, " 个文件头估算"},
+    {93, "用户选择"},
+    {94, "单扇区 (文件头 "},
+    {95, " 个)"},
+    {96, "扫描时估算"},
+    {97, "相位 "},
+    {98, "分区之外"},
 };
 
 constexpr Entry kTraditionalEntries[] = {
@@ -195,6 +206,17 @@ constexpr Entry kTraditionalEntries[] = {
     {87,
      "讀取磁盤需要管理員權限: 請從應用程序菜單啟動本程序(會要求輸入密碼), 或用 sudo 運行。"
      "打開映像文件不需要此權限。"},
+    {88, "簇網格: "},
+    {89, "引導扇區"},
+    {90, "分區 "},
+    {91, "根據 "},
+    {92, " 個文件頭估算"},
+    {93, "用戶選擇"},
+    {94, "單扇區 (文件頭 "},
+    {95, " 個)"},
+    {96, "掃描時估算"},
+    {97, "相位 "},
+    {98, "分區之外"},
 };
 
 constexpr Entry kEnglishEntries[] = {
@@ -275,6 +297,17 @@ constexpr Entry kEnglishEntries[] = {
     {87,
      "Reading a drive needs administrator rights: start the program from the applications "
      "menu (it asks for your password), or run it with sudo. Image files open without them."},
+    {88, "Cluster grid: "},
+    {89, "boot sector"},
+    {90, "partition "},
+    {91, "estimated from "},
+    {92, " headers"},
+    {93, "chosen"},
+    {94, "single units ("},
+    {95, " headers)"},
+    {96, "estimated when scanning"},
+    {97, "phase "},
+    {98, "outside partitions"},
 };
 
 constexpr TextColumn kSimplified = BuildColumn(kSimplifiedEntries);

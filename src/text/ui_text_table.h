@@ -83,9 +83,21 @@ enum class TextId : int {
   kOutOfMemory = 85,
   kRecoveredDocumentsFolder = 86,  // the default output folder's name
   kDriveNeedsRights = 87,          // how to get the right to read a drive
+  // Where the cluster grid of a scan came from, composed by GridText.
+  kGridPrefix = 88,
+  kGridBootSector = 89,
+  kGridPartition = 90,      // followed by the partition's number
+  kGridEstimatedFrom = 91,  // followed by the count and kGridEstimatedHeaders
+  kGridEstimatedHeaders = 92,
+  kGridChosen = 93,
+  kGridSingleUnits = 94,  // followed by the count and kGridSingleUnitsHeaders
+  kGridSingleUnitsHeaders = 95,
+  kGridToEstimate = 96,
+  kGridPhase = 97,  // followed by the residue
+  kGridOutsidePartitions = 98,
 };
 
-inline constexpr int kTextEntryCount = 88;
+inline constexpr int kTextEntryCount = 99;
 
 // The interface texts and font of one language variant.
 class UiTextTable {

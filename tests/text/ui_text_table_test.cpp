@@ -157,7 +157,8 @@ TEST(UiTextTable, TraditionalTextsAreCharacterForCharacterConversions) {
   // Simplified-only forms of characters that occur in the table.
   const std::string_view simplified_only =
       "开区关闭转类复浏览统扫范围备败错误总数请选择设径无结创标间删读暂丢获参进动该项盘夹预据"
-      "档权员单启会输码运应从";
+      "档权员单启会输码运应从"
+      "网导头户时个";
   const std::vector<std::string> forbidden = Characters(simplified_only);
   const UiTextTable simplified(TextVariant::SimplifiedChinese);
   const UiTextTable traditional(TextVariant::TraditionalChinese);

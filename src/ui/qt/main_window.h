@@ -120,6 +120,8 @@ class TForm1 : public QWidget {
   void CloseSourceAndReset();
   void PresentSource();
   void ShowGeometryControls();
+  // The status bar's grid panel, from the regions a scan would start with.
+  void ShowPlannedGrid();
   void ChooseReason(int item);
   void ChooseFileSystemItem(int item);
   void ChooseClusterItem(int item);

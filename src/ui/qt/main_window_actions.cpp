@@ -49,6 +49,7 @@ void TForm1::StartRescue() {
   request.first_text = Edit3->text().toStdString();
   request.last_text = Edit4->text().toStdString();
   request.cluster_item = ComboBox1->currentIndex();
+  request.grid = GridChoiceOf(controls_);
   request.check_verdicts = false;  // the window has nowhere to show them
   ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts, &DispatchFor);
   last_scan_ = driver.Start(request);

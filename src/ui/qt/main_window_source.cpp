@@ -1,5 +1,6 @@
 #include "app/open_source.h"
 #include "platform/block_devices.h"
+#include "source/grid_text.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
 
@@ -38,6 +39,7 @@ void TForm1::OpenImage() {
 
 void TForm1::CloseSourceAndReset() {
   app_.source.CloseSource();
+  StatusBar1->SetPanelText(kGridPanel, QString());
   viewer_.Clear();
   DisableViewer();
   GroupBox1->hide();
@@ -63,6 +65,21 @@ void TForm1::ShowGeometryControls() {
   ComboBox1->setCurrentIndex(controls_.cluster_item);
   ComboBox2->setEnabled(controls_.selectors_enabled);
   ComboBox1->setEnabled(controls_.selectors_enabled);
+  ShowPlannedGrid();
+}
+
+void TForm1::ShowPlannedGrid() {
+  // What a scan of the whole source would start from; a scan replaces it
+  // with the grid it settled.
+  const uint32_t bytes_per_sector = app_.source.Working().bytes_per_sector;
+  const std::vector<ScanRegion> regions =
+      PlanScanRegions(app_.source, GridChoiceOf(controls_), {0, app_.source.Working().last_sector});
+  std::vector<std::string> lines;
+  for (const ScanRegion& region : regions) {
+    lines.push_back(std::string(app_.texts.Text(TextId::kGridPrefix)) +
+                    RegionLine(app_.texts, region, bytes_per_sector));
+  }
+  ShowGridInStatusBar(*StatusBar1, GridSummary(app_.texts, regions, bytes_per_sector), lines);
 }
 
 void TForm1::ChooseReason(int item) {

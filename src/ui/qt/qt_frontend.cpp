@@ -84,6 +84,19 @@ void QtFrontend::SetStatusPanel(int panel, const std::string& text) {
   status_bar_.SetPanelText(panel, QString::fromStdString(text));
 }
 
+void QtFrontend::GridSettled(const std::string& summary,
+                             const std::vector<std::string>& region_lines) {
+  ShowGridInStatusBar(status_bar_, summary, region_lines);
+}
+
 void QtFrontend::PumpMessages() { QCoreApplication::processEvents(); }
+
+void ShowGridInStatusBar(StatusBar& status_bar, const std::string& summary,
+                         const std::vector<std::string>& region_lines) {
+  QStringList lines;
+  for (const std::string& line : region_lines) lines << QString::fromStdString(line);
+  status_bar.SetPanelText(kGridPanel, QString::fromStdString(summary));
+  status_bar.SetPanelToolTip(kGridPanel, lines.join(QLatin1Char('\n')));
+}
 
 }  // namespace officecarve::gui

@@ -28,6 +28,9 @@ class QtFrontend : public Frontend {
   void HideMainWindow() override;
   void ShowMainWindow() override;
   void SetStatusPanel(int panel, const std::string& text) override;
+  // Panel 3 shows the grid's summary; hovering shows one line per region.
+  void GridSettled(const std::string& summary,
+                   const std::vector<std::string>& region_lines) override;
   void PumpMessages() override;
 
   // How many message boxes were shown so far: lets a caller tell whether an
@@ -47,6 +50,11 @@ class QtFrontend : public Frontend {
   const UiTextTable& texts_;
   int messages_shown_ = 0;
 };
+
+// The status-bar panel that tells the cluster grid a scan works with.
+inline constexpr int kGridPanel = 2;
+void ShowGridInStatusBar(StatusBar& status_bar, const std::string& summary,
+                         const std::vector<std::string>& region_lines);
 
 // Puts a top-level window in the middle of the screen it is on.
 void CentreOnScreen(QWidget& window);

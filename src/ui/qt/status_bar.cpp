@@ -1,7 +1,9 @@
 #include "ui/qt/status_bar.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace officecarve::gui {
 namespace {
@@ -19,8 +21,41 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
 void StatusBar::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= static_cast<int>(texts_.size())) return;
   texts_[static_cast<size_t>(panel)] = text;
-  setToolTip(texts_[3]);
+  tool_tips_[static_cast<size_t>(panel)].clear();
   update();
+}
+
+void StatusBar::SetPanelToolTip(int panel, const QString& text) {
+  if (panel < 0 || panel >= static_cast<int>(tool_tips_.size())) return;
+  tool_tips_[static_cast<size_t>(panel)] = text;
+}
+
+QString StatusBar::PanelToolTip(int panel) const {
+  if (panel < 0 || panel >= static_cast<int>(texts_.size())) return {};
+  const QString& own = tool_tips_[static_cast<size_t>(panel)];
+  return own.isEmpty() ? texts_[static_cast<size_t>(panel)] : own;
+}
+
+int StatusBar::PanelAt(int x) const {
+  for (int panel = 0; panel < static_cast<int>(texts_.size()); ++panel) {
+    const QRect rect = PanelRect(panel);
+    if (x >= rect.left() && x <= rect.right()) return panel;
+  }
+  return -1;
+}
+
+bool StatusBar::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = PanelToolTip(PanelAt(help->pos().x()));
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), text, this);
+    }
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 QString StatusBar::PanelText(int panel) const {

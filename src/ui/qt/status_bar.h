@@ -21,6 +21,12 @@ class StatusBar : public QWidget {
 
   void SetPanelText(int panel, const QString& text);
   QString PanelText(int panel) const;
+  // What hovering over a panel shows; by default its whole text, which the
+  // panel may have to elide.
+  void SetPanelToolTip(int panel, const QString& text);
+  QString PanelToolTip(int panel) const;
+  // The panel under x, or -1.
+  int PanelAt(int x) const;
   // The left edge and width of a panel, for painting and tests.
   QRect PanelRect(int panel) const;
 
@@ -30,11 +36,13 @@ class StatusBar : public QWidget {
   void AddressClicked();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
   std::array<QString, 4> texts_;
+  std::array<QString, 4> tool_tips_;
 };
 
 }  // namespace officecarve::gui

@@ -161,6 +161,25 @@ class ScanFlowTest : public QObject {
                                static_cast<qsizetype>(original.size())));
   }
 
+  void theStatusBarTellsTheClusterGridAndWhereItCameFrom() {
+    OpenDocumentsImage();
+    QCOMPARE(W().StatusBar1->PanelText(2), QString("簇网格: 扫描时估算"));
+    Start();
+    ExpectFinished(4);
+    // Four documents are too few to believe any grid in.
+    QCOMPARE(W().StatusBar1->PanelText(2), QString("簇网格: 单扇区 (文件头 4 个)"));
+
+    // A cluster size the user picks is the one scanned with.
+    W().ComboBox1->setCurrentIndex(3);
+    emit W().ComboBox1->activated(3);
+    QCOMPARE(W().StatusBar1->PanelText(2), QString("簇网格: 4K, 用户选择"));
+    Start();
+    QVERIFY(W().LastScan()->started);
+    QCOMPARE(W().LastScan()->regions.at(0).origin, GridOrigin::kChosen);
+    QCOMPARE(W().LastScan()->regions.at(0).sectors_per_cluster, 8u);
+    QVERIFY(W().StatusBar1->PanelText(2).startsWith("簇网格: 4K, 相位 "));
+  }
+
   void onlyTheChosenFamiliesAreWritten() {
     OpenDocumentsImage();
     W().chkXLS->click();
