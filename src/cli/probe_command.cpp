@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/application.h"
+#include "app/json_report.h"
 #include "cli/commands.h"
-#include "cli/json_report.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
 
@@ -53,7 +53,7 @@ int RunProbe(const ProbeArguments& arguments) {
   Application app(VariantFromLocale());
   TerminalFrontend::Options terminal;
   terminal.progress = false;
-  TerminalFrontend frontend(app.state, terminal);
+  TerminalFrontend frontend(app.state, app.texts, terminal);
   if (!OpenSourceArgument(app, frontend, arguments.source)) return kExitFailed;
   std::cout << (arguments.json ? ProbeJson(app.source) : ProbeText(app.source));
   return kExitOk;

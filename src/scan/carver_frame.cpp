@@ -4,6 +4,24 @@
 #include <cstring>
 
 namespace officecarve {
+namespace {
+
+// Adds one unit at the end of the file: it lengthens the last run when it
+// follows that run's last unit on the source.
+void AppendUnit(std::vector<ByteRun>& runs, int64_t unit, uint64_t unit_bytes) {
+  const int64_t img_offset = unit * static_cast<int64_t>(unit_bytes);
+  if (!runs.empty()) {
+    ByteRun& last = runs.back();
+    if (last.img_offset + static_cast<int64_t>(last.length) == img_offset) {
+      last.length += unit_bytes;
+      return;
+    }
+  }
+  const uint64_t file_offset = runs.empty() ? 0 : runs.back().file_offset + runs.back().length;
+  runs.push_back({file_offset, img_offset, unit_bytes});
+}
+
+}  // namespace
 
 CarverCall::CarverCall(CarverEnv& env, int64_t offset) : env_(env), header_offset_(offset) {
   const int64_t unit_bytes = env_.bytes_per_sector;
@@ -131,9 +149,35 @@ void CarverCall::ShowProgress() {
   env_.frontend.PumpMessages();
 }
 
+std::vector<ByteRun> CarverCall::ByteRuns(uint64_t file_length) const {
+  std::vector<ByteRun> runs = kept_runs_;
+  for (const int64_t unit : claims_) AppendUnit(runs, unit, env_.bytes_per_sector);
+  while (!runs.empty() && runs.back().file_offset >= file_length) runs.pop_back();
+  if (!runs.empty()) {
+    ByteRun& last = runs.back();
+    last.length = std::min(last.length, file_length - last.file_offset);
+  }
+  return runs;
+}
+
+void CarverCall::KeepClaims() {
+  if (env_.claimed != nullptr && kept_runs_complete_) {
+    for (const int64_t unit : claims_) AppendUnit(kept_runs_, unit, env_.bytes_per_sector);
+    if (kept_runs_.size() > env_.claimed->RunsLeft()) {
+      kept_runs_complete_ = false;
+      std::vector<ByteRun>().swap(kept_runs_);
+    }
+  }
+  claims_.clear();
+}
+
 void CarverCall::Complete() {
   if (ended_) return;
   ended_ = true;
+  if (env_.claimed != nullptr) {
+    env_.claimed->Add(env_.carving_kind, header_offset_ / env_.bytes_per_sector, ByteRuns(),
+                      kept_runs_complete_);
+  }
   claims_.clear();
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t per_cluster = env_.sectors_per_cluster;

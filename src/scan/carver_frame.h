@@ -10,6 +10,7 @@
 #include "core/frontend.h"
 #include "core/scan_state.h"
 #include "platform/file_owner.h"
+#include "scan/claimed_file_log.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -40,6 +41,10 @@ struct CarverEnv {
   std::string folder_to_make = {};
   // Who gets the files and folders the scan makes (root working for a user).
   std::optional<FileOwner> owner = {};
+  // When set, every completed carve is logged here with its byte runs, under
+  // the kind of the candidate being carved.
+  ClaimedFileLog* claimed = nullptr;
+  FileKind carving_kind = FileKind::None;
 };
 
 // The frame every carver goes through for one candidate: the start (claim and
@@ -87,7 +92,7 @@ class CarverCall {
   // ending the call: a later Fail no longer releases them. For carvers past
   // the last point where they can fail, so the claim list stays short however
   // far a declared length runs.
-  void KeepClaims() { claims_.clear(); }
+  void KeepClaims();
   Stop LastStop() const { return last_stop_; }
 
   std::span<const uint8_t> Bytes() const { return {buffer_.data(), static_cast<size_t>(held_)}; }
@@ -95,6 +100,9 @@ class CarverCall {
   int64_t HeaderOffset() const { return header_offset_; }
   int64_t ReadPosition() const { return read_position_; }
   const std::vector<int64_t>& ClaimList() const { return claims_; }
+  // The claimed units as contiguous stretches on the source, in file order;
+  // the last run is cut so the runs cover at most `file_length` bytes.
+  std::vector<ByteRun> ByteRuns(uint64_t file_length = UINT64_MAX) const;
   CarverEnv& Env() { return env_; }
 
   // The file ends here: keep every claim and claim the rest of its last cluster.
@@ -114,6 +122,10 @@ class CarverCall {
   uint64_t held_ = 0;
   std::vector<uint8_t> buffer_;
   std::vector<int64_t> claims_;
+  // Runs of the units KeepClaims let go of, kept only for the claimed-file
+  // log; past the log's limit they are given up as incomplete.
+  std::vector<ByteRun> kept_runs_;
+  bool kept_runs_complete_ = true;
   bool started_ = false;
   bool ended_ = false;
   Stop last_stop_ = Stop::kNone;

@@ -9,6 +9,7 @@
 #include "core/frontend.h"
 #include "core/scan_state.h"
 #include "scan/candidate_list.h"
+#include "scan/claimed_file_log.h"
 #include "scan/dispatch_row.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -27,8 +28,10 @@ struct ScanRequest {
   // The cluster-size selector's item; -1 keeps the working sectors per cluster.
   int cluster_item = -1;
   // Whether each written document is read back and checked for a verdict.
-  // Front ends that show no verdict (the desktop window) leave the work out.
   bool check_verdicts = true;
+  // Whether the files that were only claimed are logged with their byte
+  // runs (for a report that accounts for them).
+  bool log_claimed_files = false;
   // Whether the report lists the claimed sectors the recovery ends with
   // (tools that compare two builds' results).
   bool report_claims = false;
@@ -51,6 +54,8 @@ struct ScanReport {
   // The claimed sectors at the end of the recovery as first-last runs, when
   // the request asked for them.
   std::vector<std::pair<int64_t, int64_t>> claimed_runs;
+  // With log_claimed_files: the completed carves that wrote no document.
+  ClaimedFileLog claimed;
 };
 
 // The one action that recovers files: start checks, search, settling of the
@@ -70,7 +75,8 @@ class ScanDriver {
   void Search(ScanReport& report);
   void Settle();
   void Recover(class ClaimedSectorMap& map, const std::string& folder, bool folder_missing,
-               uint32_t family_mask, bool check_verdicts, ScanReport& report);
+               const ScanRequest& request, ScanReport& report);
+  void ShowFinalMessage(const ScanReport& report);
   // Whether candidate `index` lies inside the header of a lower candidate
   // carved by the same carver (the row's nesting test decides).
   bool NestedInLowerCandidate(const DispatchRow& row, size_t index);

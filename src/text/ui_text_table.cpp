@@ -115,6 +115,10 @@ constexpr Entry kSimplifiedEntries[] = {
     {87,
      "读取磁盘需要管理员权限: 请从应用程序菜单启动本程序(会要求输入密码), 或用 sudo 运行。"
      "打开映像文件不需要此权限。"},
+    {88, "其中已损坏: "},
+    {89, "用时 "},
+    {90, "剩余 "},
+    {91, "写入报告失败: "},
 };
 
 constexpr Entry kTraditionalEntries[] = {
@@ -195,6 +199,10 @@ constexpr Entry kTraditionalEntries[] = {
     {87,
      "讀取磁盤需要管理員權限: 請從應用程序菜單啟動本程序(會要求輸入密碼), 或用 sudo 運行。"
      "打開映像文件不需要此權限。"},
+    {88, "其中已損壞: "},
+    {89, "用時 "},
+    {90, "剩餘 "},
+    {91, "寫入報告失敗: "},
 };
 
 constexpr Entry kEnglishEntries[] = {
@@ -275,6 +283,10 @@ constexpr Entry kEnglishEntries[] = {
     {87,
      "Reading a drive needs administrator rights: start the program from the applications "
      "menu (it asks for your password), or run it with sudo. Image files open without them."},
+    {88, "Damaged: "},
+    {89, "elapsed "},
+    {90, "left "},
+    {91, "Failed to write report: "},
 };
 
 constexpr TextColumn kSimplified = BuildColumn(kSimplifiedEntries);

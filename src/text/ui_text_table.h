@@ -83,9 +83,13 @@ enum class TextId : int {
   kOutOfMemory = 85,
   kRecoveredDocumentsFolder = 86,  // the default output folder's name
   kDriveNeedsRights = 87,          // how to get the right to read a drive
+  kDamagedPrefix = 88,      // the final message's second line, followed by the count
+  kElapsedPrefix = 89,      // followed by the time a phase has run, H:MM:SS
+  kTimeLeftPrefix = 90,     // followed by the estimated time left, H:MM:SS
+  kReportWriteFailed = 91,  // followed by the path
 };
 
-inline constexpr int kTextEntryCount = 88;
+inline constexpr int kTextEntryCount = 92;
 
 // The interface texts and font of one language variant.
 class UiTextTable {

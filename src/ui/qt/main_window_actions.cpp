@@ -1,6 +1,8 @@
 #include <QFileInfo>
 #include <QUrl>
+#include <filesystem>
 
+#include "app/json_report.h"
 #include "carvers/dispatch.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
@@ -49,13 +51,26 @@ void TForm1::StartRescue() {
   request.first_text = Edit3->text().toStdString();
   request.last_text = Edit4->text().toStdString();
   request.cluster_item = ComboBox1->currentIndex();
-  request.check_verdicts = false;  // the window has nowhere to show them
   ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts, &DispatchFor);
   last_scan_ = driver.Start(request);
   if (!last_scan_->started && (last_scan_->refusal == TextId::kSelectFolder ||
                                last_scan_->refusal == TextId::kFolderOnSourceDrive)) {
     Edit2->setFocus();
   }
+  if (last_scan_->started) WriteReport(request.folder);
+}
+
+// The report of the scan beside the documents, as the command line's
+// --report leaves it: the verdict and byte runs of every document.
+void TForm1::WriteReport(const std::string& folder) {
+  const std::string path = (std::filesystem::path(folder) / kReportFileName).string();
+  const auto problem = WriteReportFile(path, ScanReportJson(app_.source, *last_scan_));
+  if (!problem) return;
+  Message message;
+  message.caption = app_.texts.Text(TextId::kErrorCaption);
+  message.text = std::string(app_.texts.Text(TextId::kReportWriteFailed)) + path;
+  message.detail = *problem;
+  frontend_->ShowMessage(message);
 }
 
 void TForm1::Backup() {
