@@ -33,18 +33,23 @@ std::string RateText(double bytes_per_second) {
   return "0 KB/s";
 }
 
-std::string ProgressEstimateText(const UiTextTable& texts, const ProgressEstimate& estimate) {
-  std::string text;
-  if (estimate.bytes_per_second) {
-    text += RateText(*estimate.bytes_per_second);
-    text += "  ";
-  }
-  text += texts.Text(TextId::kElapsedPrefix);
-  text += DurationText(estimate.elapsed);
+ProgressEstimateParts EstimateParts(const UiTextTable& texts, const ProgressEstimate& estimate) {
+  ProgressEstimateParts parts;
+  if (estimate.bytes_per_second) parts.rate = RateText(*estimate.bytes_per_second);
+  parts.elapsed = std::string(texts.Text(TextId::kElapsedPrefix)) + DurationText(estimate.elapsed);
   if (estimate.left) {
-    text += "  ";
-    text += texts.Text(TextId::kTimeLeftPrefix);
-    text += DurationText(*estimate.left);
+    parts.left = std::string(texts.Text(TextId::kTimeLeftPrefix)) + DurationText(*estimate.left);
+  }
+  return parts;
+}
+
+std::string ProgressEstimateText(const UiTextTable& texts, const ProgressEstimate& estimate) {
+  const ProgressEstimateParts parts = EstimateParts(texts, estimate);
+  std::string text;
+  for (const std::string* part : {&parts.rate, &parts.elapsed, &parts.left}) {
+    if (part->empty()) continue;
+    if (!text.empty()) text += "  ";
+    text += *part;
   }
   return text;
 }

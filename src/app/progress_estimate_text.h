@@ -15,9 +15,17 @@ std::string DurationText(std::chrono::seconds duration);
 // speeds are given).
 std::string RateText(double bytes_per_second);
 
-// The line the progress windows show under their labels and the command line
-// puts in its progress line: "612 MB/s  elapsed 0:03:12  left 0:04:33", with
-// the rate and the time left only once they are estimated.
+// The three parts of an estimate as shown: "612 MB/s", "elapsed 0:03:12",
+// "left 0:04:33"; the rate and the time left are empty until estimated.
+struct ProgressEstimateParts {
+  std::string rate;
+  std::string elapsed;
+  std::string left;
+};
+ProgressEstimateParts EstimateParts(const UiTextTable& texts, const ProgressEstimate& estimate);
+
+// The line the progress windows show under their labels: the parts above,
+// two blanks apart ("612 MB/s  elapsed 0:03:12  left 0:04:33").
 std::string ProgressEstimateText(const UiTextTable& texts, const ProgressEstimate& estimate);
 
 }  // namespace officecarve

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <iostream>
+#include <iterator>
 
 #include "app/progress_estimate_text.h"
 #include "platform/console.h"
@@ -66,15 +67,34 @@ std::string TerminalFrontend::ProgressLine(size_t columns) const {
   // Label4 names the source; the line shows the moving parts. The recovery
   // window counts in Label1 and shows the sector in Label3, the search and
   // backup window the other way round.
-  const std::string& count = labels_[w][w == 1 ? 1 : 3];
-  const std::string& sector = labels_[w][w == 1 ? 3 : 1];
-  const std::string estimate = ProgressEstimateText(texts_, estimators_[w].Estimate());
-  std::string line = captions_[w];
-  for (const std::string* part : {&labels_[w][2], &estimate, &count, &sector}) {
-    if (part->empty()) continue;
-    if (DisplayColumns(line) + 2 + DisplayColumns(*part) > columns) break;
-    line += "  ";
-    line += *part;
+  const ProgressEstimateParts estimate = EstimateParts(texts_, estimators_[w].Estimate());
+  struct Part {
+    const std::string* text;
+    int rank;  // what a narrow terminal keeps first
+  };
+  const Part parts[] = {{&captions_[w], 0},
+                        {&labels_[w][2], 1},
+                        {&estimate.rate, 3},
+                        {&estimate.elapsed, 5},
+                        {&estimate.left, 2},
+                        {&labels_[w][w == 1 ? 1 : 3], 4},
+                        {&labels_[w][w == 1 ? 3 : 1], 6}};
+  bool shown[std::size(parts)] = {};
+  size_t width = 0;
+  for (int rank = 0; rank <= 6; ++rank) {
+    for (size_t i = 0; i < std::size(parts); ++i) {
+      if (parts[i].rank != rank || parts[i].text->empty()) continue;
+      const size_t more = DisplayColumns(*parts[i].text) + (width > 0 ? 2 : 0);
+      if (width + more > columns) continue;
+      width += more;
+      shown[i] = true;
+    }
+  }
+  std::string line;
+  for (size_t i = 0; i < std::size(parts); ++i) {
+    if (!shown[i]) continue;
+    if (!line.empty()) line += "  ";
+    line += *parts[i].text;
   }
   return line;
 }

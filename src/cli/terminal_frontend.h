@@ -50,9 +50,10 @@ class TerminalFrontend : public Frontend {
 
  private:
   void DrawProgress(bool force);
-  // The progress line as it would be drawn now, at most `columns` wide:
-  // the caption, how far, the rate and times, the count, then the sector,
-  // leaving out from the end what does not fit.
+  // The progress line as it would be drawn now, at most `columns` wide: the
+  // caption, how far, the rate and times, the count and the sector; a narrow
+  // terminal keeps the caption, how far, the time left, the rate and the
+  // count first.
   std::string ProgressLine(size_t columns) const;
   void ClearProgress();
   char AskLetter(const std::string& prompt, const std::string& letters);

@@ -53,8 +53,7 @@ TEST(ScanDriverReports, RunsClaimedFilesDamageAndProgressInBytes) {
   request.first_text = "0";
   request.last_text = std::to_string(kSectors - 1);
   request.log_claimed_files = true;
-  const ScanReport report =
-      ScanDriver(source, frontend, state, texts, &DispatchFor).Start(request);
+  const ScanReport report = ScanDriver(source, frontend, state, texts, &DispatchFor).Start(request);
 
   ASSERT_EQ(report.files.size(), 3u);
   const auto split = std::find_if(report.files.begin(), report.files.end(),
