@@ -102,7 +102,7 @@ bool Shoot(TextVariant variant, const QString& suffix, const QString& image, con
   // time it is read lets the window show the rate and time left it would
   // show on a real disk.
   std::chrono::steady_clock::time_point now{};
-  window.EngineFrontend().SetProgressClock([&] { return now += std::chrono::milliseconds(40); });
+  window.EngineFrontend().SetProgressClock([&] { return now += std::chrono::milliseconds(700); });
   bool grabbed = false;
   QTimer watch;
   watch.setInterval(0);
