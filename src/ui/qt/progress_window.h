@@ -16,8 +16,9 @@ class TForm3 : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 241;
-  // One line taller than the window it follows, for the rate and time left.
+  // Wider and one line taller than the window it follows, for the rate and
+  // the times of a long scan.
+  static constexpr int kClientWidth = 300;
   static constexpr int kClientHeight = 200;
 
   TForm3(ScanState& state, const UiTextTable& texts);

@@ -39,10 +39,10 @@ TForm2::TForm2(ScanState& state, const UiTextTable& texts)
   SpeedButton1 = new QPushButton(Text(texts, TextId::kPause), this);
   SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
   SpeedButton1->setCheckable(true);
-  SpeedButton1->setGeometry(40, 136, 73, 25);
+  SpeedButton1->setGeometry(55, 136, 73, 25);
   Button2 = new QPushButton(Text(texts, TextId::kStop), this);
   Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(160, 136, 75, 25);
+  Button2->setGeometry(175, 136, 75, 25);
 
   connect(SpeedButton1, &QPushButton::toggled, this,
           [this](bool down) { state_.run_state = down ? RunState::kPaused : RunState::kRunning; });

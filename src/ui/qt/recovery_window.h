@@ -16,8 +16,9 @@ class TForm2 : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 271;
-  // One line taller than the window it follows, for the rate and time left.
+  // Wider and one line taller than the window it follows, for the rate and
+  // the times of a long recovery.
+  static constexpr int kClientWidth = 300;
   static constexpr int kClientHeight = 177;
 
   TForm2(ScanState& state, const UiTextTable& texts);
