@@ -57,7 +57,9 @@ void TForm1::StartRescue() {
                                last_scan_->refusal == TextId::kFolderOnSourceDrive)) {
     Edit2->setFocus();
   }
-  if (last_scan_->started) WriteReport(request.folder);
+  // A proposed folder is made by the first document saved: with none, there
+  // is nothing to report beside.
+  if (last_scan_->started && QFileInfo(Edit2->text()).isDir()) WriteReport(request.folder);
 }
 
 // The report of the scan beside the documents, as the command line's
