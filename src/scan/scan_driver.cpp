@@ -137,13 +137,13 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
 void ScanDriver::ShowFinalMessage(const ScanReport& report) {
   std::string final_text;
   SetNumberText(final_text, texts_.Text(TextId::kRescuedFiles), state_.recovered_count);
-  const auto damaged = std::count_if(report.files.begin(), report.files.end(), [](const auto& file) {
-    return file.verdict.state == VerdictState::kDamaged;
-  });
+  const auto damaged =
+      std::count_if(report.files.begin(), report.files.end(),
+                    [](const auto& file) { return file.verdict.state == VerdictState::kDamaged; });
   std::string damaged_text;
   if (damaged > 0) SetNumberText(damaged_text, texts_.Text(TextId::kDamagedPrefix), damaged);
-  frontend_.ShowMessage({std::string(texts_.Text(TextId::kFinished)), final_text, damaged_text,
-                         MessageButtons::kOk});
+  frontend_.ShowMessage(
+      {std::string(texts_.Text(TextId::kFinished)), final_text, damaged_text, MessageButtons::kOk});
   frontend_.SetStatusPanel(0, final_text);
 }
 
@@ -399,6 +399,11 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
     // counts as the end of the first.
     show_progress(i, range_bytes);
     frontend_.PumpMessages();
+  }
+  // Below the last candidate nothing is left to do.
+  if (state_.run_state != RunState::kStopped) {
+    frontend_.ReportProgress(window, range_bytes, range_bytes,
+                             static_cast<uint64_t>(state_.recovered_count));
   }
   if (verdicts) verdicts->Finish();
   // The documents are reported as what they were written as.

@@ -171,7 +171,9 @@ TEST(RecoverDfxml, TheDemoReportsEveryDocumentAndTheFilesAroundThem) {
       kinds.push_back(object.kind);
     }
   }
-  EXPECT_EQ(documents, 14u);
+  // As many as the demo placed ("14 of 14 documents recovered ...").
+  const size_t placed = std::stoul(run.out.substr(run.out.rfind(" of ") + 4));
+  EXPECT_EQ(documents, placed);
   EXPECT_GE(fragmented, 8u);
   for (const char* kind : {"jpeg-jfif", "png", "pdf", "zip", "cabinet"}) {
     EXPECT_NE(std::find(kinds.begin(), kinds.end(), kind), kinds.end()) << kind;
