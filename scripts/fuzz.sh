@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${1:-45}"
-scripts/install-deps.sh
+scripts/install-deps.sh ci
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DOFFICECARVE_FUZZ=ON \
   -DOFFICECARVE_GUI=OFF -DOFFICECARVE_TESTS=OFF -DOFFICECARVE_BENCH=OFF >/dev/null

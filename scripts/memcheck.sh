@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh ci
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \

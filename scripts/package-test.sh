@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh ci
 scripts/build.sh
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -22,7 +22,7 @@ struct BackupArguments {
 
 int RunBackupCommand(const BackupArguments& arguments) {
   Application app(VariantFromLocale());
-  TerminalFrontend frontend(app.state, arguments.terminal);
+  TerminalFrontend frontend(app.state, app.texts, arguments.terminal);
   TerminalFrontend::InstallInterruptHandler();
   if (!OpenSourceArgument(app, frontend, arguments.source)) return kExitFailed;
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/json_report.h"
 #include "cli/terminal_frontend.h"
 #include "core/scan_state.h"
 
@@ -15,8 +16,13 @@ inline constexpr int kExitFailed = 1;  // bad input, unopenable source, refused 
 inline constexpr int kExitUsage = 2;   // the command line itself was wrong
 inline constexpr int kExitSaveAborted = 3;
 
-// The one name `recover --report` writes into the output folder.
-inline constexpr char kReportFileName[] = "officecarve-report.json";
+// The DFXML report `recover --report` writes beside the JSON one
+// (kReportFileName) in the output folder.
+inline constexpr char kDfxmlReportFileName[] = "officecarve-dfxml.xml";
+
+// Whether this build writes DFXML (its XML writer is not there for every
+// system the command line is built for).
+inline constexpr bool kDfxmlAvailable = OFFICECARVE_DFXML != 0;
 
 struct RecoverOptions {
   std::string source;
@@ -28,8 +34,13 @@ struct RecoverOptions {
   std::optional<std::string> file_system;
   std::optional<std::string> cluster;
   std::string json_path;
-  // Also write the JSON report as kReportFileName into the output folder.
+  // Also write a DFXML report of the run to this file.
+  std::string dfxml_path;
+  // Also write the JSON report as kReportFileName into the output folder,
+  // and the DFXML one as kDfxmlReportFileName.
   bool write_report = false;
+  // The command line as typed, for the DFXML report.
+  std::string command_line;
   TerminalFrontend::Options terminal;
 };
 
@@ -40,6 +51,8 @@ int RunRecover(const RecoverOptions& options);
 struct CommandContext {
   bool stdin_is_terminal = false;
   bool stderr_is_terminal = false;
+  // The program's arguments joined as a shell would read them back.
+  std::string command_line;
   int exit_code = kExitUsage;
 };
 

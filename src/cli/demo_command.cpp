@@ -7,9 +7,11 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/json_report.h"
 #include "app/open_source.h"
 #include "carvers/dispatch.h"
 #include "cli/commands.h"
+#include "cli/report_files.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
 #include "demo/demo_image.h"
@@ -57,7 +59,7 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
   TerminalFrontend::Options terminal;
   terminal.quiet = true;
   terminal.progress = context.stderr_is_terminal;
-  TerminalFrontend frontend(app.state, terminal);
+  TerminalFrontend frontend(app.state, app.texts, terminal);
   if (!OpenImageAndReport(app, frontend, image_path.string())) return kExitFailed;
 
   const VolumeGeometry& working = app.source.Working();
@@ -66,9 +68,19 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
   request.first_text = "0";
   request.last_text = std::to_string(working.last_sector);
   request.cluster_item = ClusterItemForSize(working.sectors_per_cluster, working.bytes_per_sector);
+  request.log_claimed_files = kDfxmlAvailable;
+  const std::string start_time = UtcTimeNow();
   ScanDriver driver(app.source, frontend, app.state, app.texts, &DispatchFor);
   const ScanReport report = driver.Start(request);
   if (!report.started) return kExitFailed;
+  // The reports lie beside the image, so the recovered folder holds only
+  // what was recovered.
+  std::string dfxml;
+  if (!MakeDfxmlReport(app.source, report, {context.command_line, start_time, "boot sector"},
+                       dfxml) ||
+      !WriteReportsInto(folder.string(), ScanReportJson(app.source, report), dfxml)) {
+    return kExitFailed;
+  }
 
   std::printf("\n%-16s %8s %8s %5s  %-22s %-9s %s\n", "sample", "bytes", "sector", "parts",
               "recovered as", "check", "fragments lie around");
@@ -84,7 +96,11 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
                 document.bytes.size(), static_cast<long long>(document.start_sector),
                 document.fragments, name.c_str(), verdict.c_str(), around.c_str());
   }
-  std::printf("\n%zu of %zu documents recovered byte for byte into %s\n",
+  std::string reports = (folder / kReportFileName).string();
+  if (kDfxmlAvailable) reports += " and " + (folder / kDfxmlReportFileName).string() + " (DFXML)";
+  // The count stays the last line: scripts read it.
+  std::printf("\nReports of the run: %s\n", reports.c_str());
+  std::printf("%zu of %zu documents recovered byte for byte into %s\n",
               demo.documents.size() - failures, demo.documents.size(), recovered.string().c_str());
   return failures == 0 ? kExitOk : kExitFailed;
 }

@@ -7,6 +7,22 @@
 #include "cli/commands.h"
 #include "platform/console.h"
 
+namespace {
+
+// An argument as a POSIX shell would read it back: bare when it holds only
+// characters no shell treats specially, else in single quotes.
+std::string ShellQuoted(const std::string& argument) {
+  const bool bare = !argument.empty() && argument.find_first_not_of(
+                                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                             "0123456789_-+=.,/:@%") == std::string::npos;
+  if (bare) return argument;
+  std::string quoted = "'";
+  for (const char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace officecarve::cli;
   CLI::App app{
@@ -34,7 +50,11 @@ int main(int argc, char** argv) {
     // Paths reach the engine as UTF-8 on every system.
     const std::vector<std::string> arguments = officecarve::CommandLineArguments(argc, argv);
     std::vector<const char*> pointers;
-    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    for (const std::string& argument : arguments) {
+      pointers.push_back(argument.c_str());
+      if (!context.command_line.empty()) context.command_line += ' ';
+      context.command_line += ShellQuoted(argument);
+    }
     app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? kExitOk : kExitUsage;

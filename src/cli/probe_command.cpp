@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "app/application.h"
+#include "app/geometry_json.h"
+#include "app/json_report.h"
 #include "cli/commands.h"
-#include "cli/geometry_json.h"
-#include "cli/json_report.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
 #include "source/geometry_choices.h"
@@ -102,7 +102,7 @@ int RunProbe(const ProbeArguments& arguments) {
   Application app(VariantFromLocale());
   TerminalFrontend::Options terminal;
   terminal.progress = false;
-  TerminalFrontend frontend(app.state, terminal);
+  TerminalFrontend frontend(app.state, app.texts, terminal);
   if (!OpenSourceArgument(app, frontend, arguments.source)) return kExitFailed;
   std::cout << (arguments.json ? ProbeJson(app) : ProbeText(app));
   return kExitOk;

@@ -2,10 +2,11 @@
 #include <iostream>
 
 #include "app/application.h"
+#include "app/json_report.h"
 #include "carvers/dispatch.h"
 #include "cli/commands.h"
 #include "cli/geometry_options.h"
-#include "cli/json_report.h"
+#include "cli/report_files.h"
 #include "cli/source_opening.h"
 #include "cli/terminal_frontend.h"
 #include "platform/file_save.h"
@@ -35,11 +36,25 @@ bool PrepareOutputFolder(const Application& app, const std::string& folder) {
   return true;
 }
 
+// Where the working geometry came from, as the DFXML report names it (the
+// seam for a geometry source the scan itself reports).
+std::string GeometrySource(const RecoverOptions& options, const GeometryControls& controls) {
+  if (!controls.selectors_enabled) return "boot sector";
+  return options.file_system || options.cluster || options.reason ? "chosen" : "default";
+}
+
 }  // namespace
 
 int RunRecover(const RecoverOptions& options) {
+  const bool wants_dfxml = !options.dfxml_path.empty() || options.write_report;
+  if (!kDfxmlAvailable && !options.dfxml_path.empty()) {
+    std::cerr << "--dfxml: this build of officecarve writes no DFXML (its XML writer, libxml2, "
+                 "was not available for it)\n";
+    return kExitUsage;
+  }
+  const std::string start_time = UtcTimeNow();
   Application app(VariantFromLocale());
-  TerminalFrontend frontend(app.state, options.terminal);
+  TerminalFrontend frontend(app.state, app.texts, options.terminal);
   TerminalFrontend::InstallInterruptHandler();
   if (!OpenSourceArgument(app, frontend, options.source)) return kExitFailed;
 
@@ -53,6 +68,7 @@ int RunRecover(const RecoverOptions& options) {
   request.last_text = options.last.value_or(controls.last_text);
   request.cluster_item = controls.cluster_item;
   request.grid = GridChoiceOf(controls);
+  request.log_claimed_files = kDfxmlAvailable && wants_dfxml;
   if (!PrepareOutputFolder(app, request.folder)) return kExitFailed;
 
   ScanDriver driver(app.source, frontend, app.state, app.texts, &DispatchFor);
@@ -65,13 +81,19 @@ int RunRecover(const RecoverOptions& options) {
       return kExitFailed;
     }
   }
-  // Only a scan that started has accepted the folder (it is not on the source).
-  if (options.write_report && report.started) {
-    const std::string path = (std::filesystem::path(options.output) / kReportFileName).string();
-    if (const auto problem = WriteReportFile(path, json)) {
-      std::cerr << path << ": " << *problem << "\n";
+  std::string dfxml;
+  const RunFacts facts{options.command_line, start_time, GeometrySource(options, controls)};
+  if (wants_dfxml && !MakeDfxmlReport(app.source, report, facts, dfxml)) return kExitFailed;
+  if (!options.dfxml_path.empty()) {
+    int error = 0;
+    if (!WriteTextFile(options.dfxml_path, dfxml, &error)) {
+      std::cerr << options.dfxml_path << ": " << OsErrorText(error) << "\n";
       return kExitFailed;
     }
+  }
+  // Only a scan that started has accepted the folder (it is not on the source).
+  if (options.write_report && report.started && !WriteReportsInto(options.output, json, dfxml)) {
+    return kExitFailed;
   }
   if (!report.started) return kExitFailed;
   if (frontend.SaveAborted()) return kExitSaveAborted;

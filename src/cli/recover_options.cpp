@@ -65,9 +65,16 @@ void AddRecoverCommand(CLI::App& app, CommandContext& context) {
       ->check(CLI::IsMember(ClusterSizeNames(), CLI::ignore_case));
   recover->add_option("--json", options.json_path,
                       "Also write a machine-readable report of the run to this file");
-  recover->add_flag("--report", options.write_report,
-                    std::string("Also write that report as ") + kReportFileName +
-                        " into the output folder, replacing only an earlier report of that name");
+  recover->add_option("--dfxml", options.dfxml_path,
+                      "Also write a DFXML report to this file: every carved file in sector order "
+                      "with its byte runs on the source, and for each written document its "
+                      "SHA-256 and verdict");
+  recover->add_flag(
+      "--report", options.write_report,
+      std::string("Also write the JSON report as ") + kReportFileName +
+          (kDfxmlAvailable ? std::string(" and the DFXML one as ") + kDfxmlReportFileName
+                           : std::string()) +
+          " into the output folder, replacing only earlier reports of that name");
   recover->add_flag("-q,--quiet", options.terminal.quiet,
                     "Do not print a line for each recovered file");
   recover
@@ -82,6 +89,7 @@ void AddRecoverCommand(CLI::App& app, CommandContext& context) {
         arguments->on_save_error == "ignore" ? SaveErrorPolicy::kIgnore : SaveErrorPolicy::kAbort;
     options.terminal.interactive = context.stdin_is_terminal && context.stderr_is_terminal;
     options.terminal.progress = context.stderr_is_terminal;
+    options.command_line = context.command_line;
     context.exit_code = RunRecover(options);
   });
 }

@@ -4,16 +4,19 @@
 #include <cstdio>
 #include <string>
 
+#include "app/progress_estimator.h"
 #include "core/frontend.h"
 #include "core/scan_state.h"
+#include "text/ui_text_table.h"
 
 namespace officecarve::cli {
 
 // How a failed save is answered when nobody can be asked.
 enum class SaveErrorPolicy { kAbort, kIgnore };
 
-// The command line's front end: progress on one stderr line, messages on
-// stderr, recovered files on stdout, Ctrl-C acting like the windows' buttons.
+// The command line's front end: progress on one stderr line (with the rate
+// and the time left), messages on stderr, recovered files on stdout, Ctrl-C
+// acting like the windows' buttons.
 class TerminalFrontend : public Frontend {
  public:
   struct Options {
@@ -24,7 +27,7 @@ class TerminalFrontend : public Frontend {
     SaveErrorPolicy on_save_error = SaveErrorPolicy::kAbort;
   };
 
-  TerminalFrontend(ScanState& state, Options options);
+  TerminalFrontend(ScanState& state, const UiTextTable& texts, Options options);
   ~TerminalFrontend() override;
 
   MessageAnswer ShowMessage(const Message& message) override;
@@ -38,6 +41,8 @@ class TerminalFrontend : public Frontend {
   void GridSettled(const std::string& summary,
                    const std::vector<std::string>& region_lines) override;
   void PumpMessages() override;
+  void ReportProgress(ProgressWindow window, uint64_t done_bytes, uint64_t total_bytes,
+                      uint64_t found) override;
   void FileRecovered(const RecoveredFile& file, bool saved) override;
 
   // True once a failed save was answered with Abort.
@@ -47,11 +52,18 @@ class TerminalFrontend : public Frontend {
 
  private:
   void DrawProgress(bool force);
+  // The progress line as it would be drawn now, at most `columns` wide: the
+  // caption, how far, the rate and times, the count and the sector; a narrow
+  // terminal keeps the caption, how far, the time left, the rate and the
+  // count first.
+  std::string ProgressLine(size_t columns) const;
   void ClearProgress();
   char AskLetter(const std::string& prompt, const std::string& letters);
 
   ScanState& state_;
+  const UiTextTable& texts_;
   Options options_;
+  ProgressEstimator estimators_[2];
   bool window_open_[2] = {false, false};
   std::string captions_[2];
   std::string labels_[2][5];

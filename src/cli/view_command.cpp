@@ -21,7 +21,7 @@ int RunView(const ViewArguments& arguments) {
   Application app(VariantFromLocale());
   TerminalFrontend::Options terminal;
   terminal.progress = false;
-  TerminalFrontend frontend(app.state, terminal);
+  TerminalFrontend frontend(app.state, app.texts, terminal);
   if (!OpenSourceArgument(app, frontend, arguments.source)) return kExitFailed;
 
   SectorViewer viewer(app.source);

@@ -53,6 +53,14 @@ class Frontend {
   // Lets the windows handle pending events (button clicks set flags).
   virtual void PumpMessages() = 0;
 
+  // How far the phase in `window` has come, in bytes of the source: examined
+  // by the search, copied by the backup, or passed over from the top by the
+  // recovery. Called where the labels are updated, for the rate and the time
+  // left; `found` is what the phase counts (documents found, files recovered,
+  // unreadable sectors).
+  virtual void ReportProgress(ProgressWindow /*window*/, uint64_t /*done_bytes*/,
+                              uint64_t /*total_bytes*/, uint64_t /*found*/) {}
+
   // A recovered document was written (or its save was attempted and failed).
   virtual void FileRecovered(const RecoveredFile& /*file*/, bool /*saved*/) {}
 };

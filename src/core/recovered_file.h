@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace officecarve {
 
@@ -31,6 +32,16 @@ struct Verdict {
   }
 };
 
+// One contiguous stretch of a carved file on the source: `length` bytes of
+// the file from `file_offset` on lie at byte `img_offset` of the source.
+struct ByteRun {
+  uint64_t file_offset = 0;
+  int64_t img_offset = 0;
+  uint64_t length = 0;
+
+  bool operator==(const ByteRun&) const = default;
+};
+
 // A file the engine wrote into the output folder.
 struct RecoveredFile {
   std::string path;
@@ -41,6 +52,9 @@ struct RecoveredFile {
   bool saved = false;  // false when the save failed and the user went on
   // Checked once the file is on disk; unchecked when it was not written.
   Verdict verdict;
+  // Where its bytes came from, in file order; units other files claimed
+  // between them make a reassembled document several runs.
+  std::vector<ByteRun> byte_runs;
 };
 
 }  // namespace officecarve

@@ -137,6 +137,10 @@ void BackupCopy::ShowBlockLabels(int64_t sector) {
       kWindow, 3,
       errors > 0 ? std::string(texts_.Text(TextId::kBackupErrorPrefix)) + std::to_string(errors)
                  : std::string());
+  frontend_.ReportProgress(
+      kWindow, static_cast<uint64_t>(sector - range_.first) * bytes_per_sector_,
+      static_cast<uint64_t>(range_.last - range_.first + 1) * bytes_per_sector_,
+      static_cast<uint64_t>(errors));
 }
 
 // The image is incomplete: say why, then offer to delete it as a cancel would.

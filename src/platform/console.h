@@ -10,6 +10,9 @@ enum class StandardStream { kInput, kError };
 // True when the stream is a terminal (a console window on Windows).
 bool IsTerminal(StandardStream stream);
 
+// The width of the terminal on standard error in columns; 0 when unknown.
+int ErrorTerminalColumns();
+
 // Makes the terminal show UTF-8 text and understand the carriage-return and
 // erase-line sequences of the progress line. Nothing to do where it already does.
 void PrepareTerminal();

@@ -4,6 +4,25 @@
 #include <cstring>
 
 namespace officecarve {
+namespace {
+
+// Adds a run of units at the end of the file: it lengthens the last byte run
+// when it follows that run on the source.
+void AppendUnits(std::vector<ByteRun>& runs, const UnitRun& units, uint64_t unit_bytes) {
+  const int64_t img_offset = units.first * static_cast<int64_t>(unit_bytes);
+  const uint64_t length = static_cast<uint64_t>(units.count) * unit_bytes;
+  if (!runs.empty()) {
+    ByteRun& last = runs.back();
+    if (last.img_offset + static_cast<int64_t>(last.length) == img_offset) {
+      last.length += length;
+      return;
+    }
+  }
+  const uint64_t file_offset = runs.empty() ? 0 : runs.back().file_offset + runs.back().length;
+  runs.push_back({file_offset, img_offset, length});
+}
+
+}  // namespace
 
 CarverCall::CarverCall(CarverEnv& env, int64_t offset)
     : env_(env), header_offset_(offset), buffer_(&own_buffer_), claims_(&own_claims_) {
@@ -62,6 +81,29 @@ std::vector<int64_t> CarverCall::ClaimList() const {
 }
 
 void CarverCall::ClaimUnit(int64_t unit) { ClaimRun(unit, 1); }
+
+std::vector<ByteRun> CarverCall::ByteRuns(uint64_t file_length) const {
+  std::vector<ByteRun> runs = kept_runs_;
+  for (const UnitRun& units : *claims_) AppendUnits(runs, units, env_.bytes_per_sector);
+  while (!runs.empty() && runs.back().file_offset >= file_length) runs.pop_back();
+  if (!runs.empty()) {
+    ByteRun& last = runs.back();
+    last.length = std::min(last.length, file_length - last.file_offset);
+  }
+  return runs;
+}
+
+void CarverCall::KeepClaims() {
+  if (env_.claimed != nullptr && kept_runs_complete_) {
+    for (const UnitRun& units : *claims_) AppendUnits(kept_runs_, units, env_.bytes_per_sector);
+    if (kept_runs_.size() > env_.claimed->RunsLeft()) {
+      kept_runs_complete_ = false;
+      std::vector<ByteRun>().swap(kept_runs_);
+    }
+  }
+  claims_->clear();
+  claimed_units_ = 0;
+}
 
 void CarverCall::ClaimRun(int64_t first, int64_t count) {
   // Claims only ever move forward, so a run that continues the last one
@@ -207,6 +249,10 @@ void CarverCall::ShowProgress() {
 void CarverCall::Complete() {
   if (ended_) return;
   ended_ = true;
+  if (env_.claimed != nullptr) {
+    env_.claimed->Add(env_.carving_kind, header_offset_ / env_.bytes_per_sector, ByteRuns(),
+                      kept_runs_complete_);
+  }
   KeepClaims();
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t per_cluster = env_.sectors_per_cluster;
@@ -227,7 +273,8 @@ void CarverCall::Fail() {
   ended_ = true;
   started_ = false;
   for (const UnitRun& run : *claims_) env_.map.ReleaseRange(run.first, run.last());
-  KeepClaims();
+  claims_->clear();
+  claimed_units_ = 0;
   held_ = 0;
   EndStorage();
 }

@@ -11,6 +11,7 @@
 #include "core/scan_state.h"
 #include "platform/file_owner.h"
 #include "scan/carver_workspace.h"
+#include "scan/claimed_file_log.h"
 #include "scan/claimed_sector_map.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -43,6 +44,10 @@ struct CarverEnv {
   CarverWorkspace* workspace = nullptr;
   // Who gets the files and folders the scan makes (root working for a user).
   std::optional<FileOwner> owner = {};
+  // When set, every completed carve is logged here with its byte runs, under
+  // the kind of the candidate being carved.
+  ClaimedFileLog* claimed = nullptr;
+  FileKind carving_kind = FileKind::None;
 };
 
 // The frame every carver goes through for one candidate: the start (claim and
@@ -100,10 +105,7 @@ class CarverCall {
   // ending the call: a later Fail no longer releases them. For carvers past
   // the last point where they can fail, so the claim list stays short however
   // far a declared length runs.
-  void KeepClaims() {
-    claims_->clear();
-    claimed_units_ = 0;
-  }
+  void KeepClaims();
   Stop LastStop() const { return last_stop_; }
 
   std::span<const uint8_t> Bytes() const { return {buffer_->data(), static_cast<size_t>(held_)}; }
@@ -115,6 +117,9 @@ class CarverCall {
   // The same unit by unit.
   std::vector<int64_t> ClaimList() const;
   uint64_t ClaimedUnitCount() const { return claimed_units_; }
+  // The claimed units as contiguous stretches on the source, in file order;
+  // the last run is cut so the runs cover at most `file_length` bytes.
+  std::vector<ByteRun> ByteRuns(uint64_t file_length = UINT64_MAX) const;
   CarverEnv& Env() { return env_; }
 
   // The file ends here: keep every claim and claim the rest of its last cluster.
@@ -141,6 +146,10 @@ class CarverCall {
   bool leased_ = false;
   ByteBuffer own_buffer_;
   std::vector<UnitRun> own_claims_;
+  // Runs of the units KeepClaims let go of, kept only for the claimed-file
+  // log; past the log's limit they are given up as incomplete.
+  std::vector<ByteRun> kept_runs_;
+  bool kept_runs_complete_ = true;
   bool started_ = false;
   bool ended_ = false;
   Stop last_stop_ = Stop::kNone;

@@ -131,7 +131,7 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
                            RegionLine(texts_, region, bytes_per_sector));
   }
   frontend_.GridSettled(GridSummary(texts_, regions_, bytes_per_sector), region_lines);
-  Recover(map, folder, folder_missing, request.family_mask, request.check_verdicts, report);
+  Recover(map, folder, folder_missing, request, report);
   if (request.report_claims) report.claimed_runs = map.ClaimedRuns();
   // The recovery bounded each region's reads by the region's own end.
   source_.SetRange({report.first, report.last});
@@ -139,15 +139,26 @@ ScanReport ScanDriver::Start(const ScanRequest& request) {
   frontend_.CloseProgressWindow(ProgressWindow::kRecovery);
   report.recovered_count = state_.recovered_count;
   report.stopped = state_.run_state == RunState::kStopped;
-  std::string final_text;
-  SetNumberText(final_text, texts_.Text(TextId::kRescuedFiles), state_.recovered_count);
-  frontend_.ShowMessage(
-      {std::string(texts_.Text(TextId::kFinished)), final_text, "", MessageButtons::kOk});
-  frontend_.SetStatusPanel(0, final_text);
+  ShowFinalMessage(report);
   frontend_.ShowMainWindow();
   candidates_.Reset();
   regions_.clear();
   return report;
+}
+
+// The count of files written, and on a second line how many of them their
+// own structure shows damaged, when any is.
+void ScanDriver::ShowFinalMessage(const ScanReport& report) {
+  std::string final_text;
+  SetNumberText(final_text, texts_.Text(TextId::kRescuedFiles), state_.recovered_count);
+  const auto damaged =
+      std::count_if(report.files.begin(), report.files.end(),
+                    [](const auto& file) { return file.verdict.state == VerdictState::kDamaged; });
+  std::string damaged_text;
+  if (damaged > 0) SetNumberText(damaged_text, texts_.Text(TextId::kDamagedPrefix), damaged);
+  frontend_.ShowMessage(
+      {std::string(texts_.Text(TextId::kFinished)), final_text, damaged_text, MessageButtons::kOk});
+  frontend_.SetStatusPanel(0, final_text);
 }
 
 void ScanDriver::Search(ScanReport& report) {
@@ -221,6 +232,9 @@ void ScanDriver::Search(ScanReport& report) {
         frontend_.SetProgressLabel(window, 1, sector_label);
         frontend_.SetProgressLabel(window, 2, percent_label);
         frontend_.SetProgressLabel(window, 3, found_label);
+        frontend_.ReportProgress(window, static_cast<uint64_t>(sector - first) * bytes_per_sector,
+                                 static_cast<uint64_t>(total) * bytes_per_sector,
+                                 static_cast<uint64_t>(found));
         frontend_.PumpMessages();
       }
     }
@@ -350,7 +364,8 @@ void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector,
 }
 
 void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool folder_missing,
-                         uint32_t family_mask, bool check_verdicts, ScanReport& report) {
+                         const ScanRequest& request, ScanReport& report) {
+  const bool check_verdicts = request.check_verdicts;
   const ProgressWindow window = ProgressWindow::kRecovery;
   frontend_.ShowProgressWindow(window, std::string(texts_.Text(TextId::kRescuingFile)));
   std::string label(texts_.Text(TextId::kSourcePrefix));
@@ -366,12 +381,13 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   CarverWorkspace workspace;
   CarverEnv env{source_, map, state_, frontend_, texts_};
   env.workspace = &workspace;
-  env.family_mask = family_mask;
+  env.family_mask = request.family_mask;
   env.bytes_per_sector = geometry.bytes_per_sector;
   env.recovered = &report.files;
   env.check_verdicts = check_verdicts;
   if (folder_missing) env.folder_to_make = folder;
   env.owner = OwnerForCreatedFiles();
+  if (request.log_claimed_files) env.claimed = &report.claimed;
   std::optional<VerdictQueue> verdicts;
   if (check_verdicts) {
     verdicts.emplace([](const RecoveredFile& file) { return CheckRecoveredFile(file.path); },
@@ -386,12 +402,19 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   std::string success_label;
   std::string progress_label;
   std::string sector_label;
-  auto show_progress = [&](int64_t i) {
+  // Candidates are taken from the top down, and each is carved from its
+  // sector up, so the part of the range above the current candidate is what
+  // the recovery has worked through.
+  const uint64_t range_bytes =
+      static_cast<uint64_t>(report.last - report.first + 1) * geometry.bytes_per_sector;
+  auto show_progress = [&](int64_t i, uint64_t done_bytes) {
     SetNumberText(success_label, texts_.Text(TextId::kSuccessPrefix), state_.recovered_count);
     SetNumberText(progress_label, texts_.Text(TextId::kProgressPrefix), (count - i) * 100 / count);
     progress_label += '%';
     frontend_.SetProgressLabel(window, 1, success_label);
     frontend_.SetProgressLabel(window, 2, progress_label);
+    frontend_.ReportProgress(window, done_bytes, range_bytes,
+                             static_cast<uint64_t>(state_.recovered_count));
   };
   // Each candidate is carved with its region's grid and never past the
   // region's end, so no document runs from one partition into the next.
@@ -407,9 +430,10 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
     state_.cluster_origin = std::max(0, current.cluster_phase);
     source_.SetRange({current.first, current.last});
   };
-  auto carve = [&](const DispatchRow& row, int64_t sector) {
+  auto carve = [&](const DispatchRow& row, FileKind kind, int64_t sector) {
     if (row.carver == nullptr) return;
     const std::string_view carver_folder = row.receives_folder ? folder : std::string_view();
+    env.carving_kind = kind;
     row.carver(env, carver_folder, sector * geometry.bytes_per_sector);
   };
 
@@ -417,19 +441,20 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   for (int64_t i = count - 1; i >= 0; --i) {
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
-    const DispatchRow& row = dispatch_(candidates_.Kind(static_cast<size_t>(i)));
+    const FileKind kind = candidates_.Kind(static_cast<size_t>(i));
+    const DispatchRow& row = dispatch_(kind);
     enter_region_of(sector);
     if (row.action == CandidateAction::kCarve) {
       if (NestedInLowerCandidate(row, static_cast<size_t>(i))) {
         nested.push_back(i);
       } else {
-        carve(row, sector);
+        carve(row, kind, sector);
       }
     }
     if (row.action == CandidateAction::kDirectoryClaim) {
       ClaimDirectory(map, sector, regions_[region].sectors_per_cluster);
     }
-    show_progress(i);
+    show_progress(i, static_cast<uint64_t>(report.last - sector + 1) * geometry.bytes_per_sector);
     SetNumberText(sector_label, texts_.Text(TextId::kSectorPrefix), sector);
     frontend_.SetProgressLabel(window, 3, sector_label);
     frontend_.PumpMessages();
@@ -440,12 +465,25 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   for (const int64_t i : nested) {
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
+    const FileKind kind = candidates_.Kind(static_cast<size_t>(i));
     enter_region_of(sector);
-    carve(dispatch_(candidates_.Kind(static_cast<size_t>(i))), sector);
-    show_progress(i);
+    carve(dispatch_(kind), kind, sector);
+    // This pass is short work over what the first one passed: its progress
+    // counts as the end of the first.
+    show_progress(i, range_bytes);
     frontend_.PumpMessages();
   }
+  // Below the last candidate nothing is left to do.
+  if (state_.run_state != RunState::kStopped) {
+    frontend_.ReportProgress(window, range_bytes, range_bytes,
+                             static_cast<uint64_t>(state_.recovered_count));
+  }
   if (verdicts) verdicts->Finish();
+  // The documents are reported as what they were written as.
+  std::vector<int64_t> written;
+  for (const RecoveredFile& file : report.files) written.push_back(file.start_sector);
+  std::sort(written.begin(), written.end());
+  report.claimed.DropStartingAt(written);
 }
 
 }  // namespace officecarve

@@ -10,6 +10,7 @@
 #include "core/frontend.h"
 #include "core/scan_state.h"
 #include "scan/candidate_list.h"
+#include "scan/claimed_file_log.h"
 #include "scan/dispatch_row.h"
 #include "source/scan_plan.h"
 #include "source/sector_source.h"
@@ -34,8 +35,10 @@ struct ScanRequest {
   // is estimated.
   GridChoice grid;
   // Whether each written document is read back and checked for a verdict.
-  // Front ends that show no verdict (the desktop window) leave the work out.
   bool check_verdicts = true;
+  // Whether the files that were only claimed are logged with their byte
+  // runs (for a report that accounts for them).
+  bool log_claimed_files = false;
   // Whether the report lists the claimed sectors the recovery ends with
   // (tools that compare two builds' results).
   bool report_claims = false;
@@ -61,6 +64,8 @@ struct ScanReport {
   // The claimed sectors at the end of the recovery as first-last runs, when
   // the request asked for them.
   std::vector<std::pair<int64_t, int64_t>> claimed_runs;
+  // With log_claimed_files: the completed carves that wrote no document.
+  ClaimedFileLog claimed;
 };
 
 // The one action that recovers files: start checks, search, settling of the
@@ -84,7 +89,8 @@ class ScanDriver {
   void SettleRegion(ScanRegion& region, size_t begin, size_t end,
                     const std::function<void(int64_t, int64_t)>& show);
   void Recover(class ClaimedSectorMap& map, const std::string& folder, bool folder_missing,
-               uint32_t family_mask, bool check_verdicts, ScanReport& report);
+               const ScanRequest& request, ScanReport& report);
+  void ShowFinalMessage(const ScanReport& report);
   // Whether candidate `index` lies inside the header of a lower candidate
   // carved by the same carver (the row's nesting test decides).
   bool NestedInLowerCandidate(const DispatchRow& row, size_t index);

@@ -126,6 +126,10 @@ constexpr Entry kSimplifiedEntries[] = {
     {96, "扫描时估算"},
     {97, "相位 "},
     {98, "分区之外"},
+    {99, "其中已损坏: "},
+    {100, "用时 "},
+    {101, "剩余 "},
+    {102, "写入报告失败: "},
 };
 
 constexpr Entry kTraditionalEntries[] = {
@@ -217,6 +221,10 @@ constexpr Entry kTraditionalEntries[] = {
     {96, "掃描時估算"},
     {97, "相位 "},
     {98, "分區之外"},
+    {99, "其中已損壞: "},
+    {100, "用時 "},
+    {101, "剩餘 "},
+    {102, "寫入報告失敗: "},
 };
 
 constexpr Entry kEnglishEntries[] = {
@@ -308,6 +316,10 @@ constexpr Entry kEnglishEntries[] = {
     {96, "estimated when scanning"},
     {97, "phase "},
     {98, "outside partitions"},
+    {99, "Damaged: "},
+    {100, "elapsed "},
+    {101, "left "},
+    {102, "Failed to write report: "},
 };
 
 constexpr TextColumn kSimplified = BuildColumn(kSimplifiedEntries);

@@ -95,9 +95,13 @@ enum class TextId : int {
   kGridToEstimate = 96,
   kGridPhase = 97,  // followed by the residue
   kGridOutsidePartitions = 98,
+  kDamagedPrefix = 99,       // the final message's second line, followed by the count
+  kElapsedPrefix = 100,      // followed by the time a phase has run, H:MM:SS
+  kTimeLeftPrefix = 101,     // followed by the estimated time left, H:MM:SS
+  kReportWriteFailed = 102,  // followed by the path
 };
 
-inline constexpr int kTextEntryCount = 99;
+inline constexpr int kTextEntryCount = 103;
 
 // The interface texts and font of one language variant.
 class UiTextTable {

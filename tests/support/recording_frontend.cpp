@@ -72,4 +72,9 @@ void RecordingFrontend::FileRecovered(const RecoveredFile& file, bool saved) {
   events.push_back({saved ? "file" : "file-failed", -1, 0, file.name});
 }
 
+void RecordingFrontend::ReportProgress(ProgressWindow window, uint64_t done_bytes,
+                                       uint64_t total_bytes, uint64_t found) {
+  progress.push_back({static_cast<int>(window), done_bytes, total_bytes, found});
+}
+
 }  // namespace officecarve::testing

@@ -34,6 +34,8 @@ class RecordingFrontend : public Frontend {
   void SetStatusPanel(int panel, const std::string& text) override;
   void PumpMessages() override;
   void FileRecovered(const RecoveredFile& file, bool saved) override;
+  void ReportProgress(ProgressWindow window, uint64_t done_bytes, uint64_t total_bytes,
+                      uint64_t found) override;
 
   // Called at every pump with the pump's ordinal (1 for the first pump).
   std::function<void(ScanState&, int pump)> on_pump;
@@ -44,6 +46,13 @@ class RecordingFrontend : public Frontend {
   std::vector<Event> events;
   std::vector<Message> messages;
   std::vector<RecoveredFile> files;
+  struct Progress {
+    int window = -1;
+    uint64_t done = 0;
+    uint64_t total = 0;
+    uint64_t found = 0;
+  };
+  std::vector<Progress> progress;
   std::string status_panels[4];
   std::string labels[2][5];  // last text of each label
   std::string captions[2];

@@ -71,7 +71,7 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
     if (record.signature == kZipEndOfCentralDirectory) break;
   }
   if (start_check.StartedInside()) return call.Fail();
-  if (!folder.empty()) office.SaveIfPackage(call, folder, offset, archive_bytes);
+  if (!folder.empty()) office.SaveIfPackage(call, folder, archive_bytes);
   call.Complete();
 }
 

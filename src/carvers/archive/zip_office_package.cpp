@@ -20,7 +20,7 @@ void OfficePackageWatch::SeeCentralName(std::span<const uint8_t> name, uint32_t 
   if (family != nullptr && (family_mask & family->switch_bit)) family_ = family;
 }
 
-void OfficePackageWatch::SaveIfPackage(CarverCall& call, std::string_view folder, int64_t offset,
+void OfficePackageWatch::SaveIfPackage(CarverCall& call, std::string_view folder,
                                        uint64_t archive_bytes) const {
   if (!has_content_types_ || family_ == nullptr || archive_bytes > kMaxPackageBytes) return;
   CarverEnv& env = call.Env();
@@ -38,7 +38,7 @@ void OfficePackageWatch::SaveIfPackage(CarverCall& call, std::string_view folder
     bytes.insert(bytes.end(), unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(wanted));
   }
   if (bytes.size() != archive_bytes) return;
-  WriteRecoveredDocument(env, folder, offset, family_->extension, family_->family, bytes);
+  WriteRecoveredDocument(call, folder, family_->extension, family_->family, bytes);
 }
 
 }  // namespace officecarve

@@ -19,8 +19,7 @@ class OfficePackageWatch {
   // Writes the archive as a document when it is an office package of at
   // most 200 MiB. Its bytes are the units of the call's claim list, in
   // order, read back from the source: the walk skipped most of them unread.
-  void SaveIfPackage(CarverCall& call, std::string_view folder, int64_t offset,
-                     uint64_t archive_bytes) const;
+  void SaveIfPackage(CarverCall& call, std::string_view folder, uint64_t archive_bytes) const;
 
  private:
   bool has_content_types_ = false;

@@ -189,7 +189,7 @@ void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset) 
   if (!CollectDirectory(call, fat, directory)) return call.Fail();
   const Choice choice = ChooseExtension(ScanNames(directory), env.family_mask);
   if (!choice.extension.empty()) {
-    WriteRecoveredDocument(env, folder, offset, choice.extension, choice.family, call.Bytes());
+    WriteRecoveredDocument(call, folder, choice.extension, choice.family, call.Bytes());
   }
   // A recognised document keeps its units even when it is not written.
   call.Complete();

@@ -48,7 +48,7 @@ void CarveOpenDocument(CarverEnv& env, std::string_view folder, int64_t offset) 
   if (!length) return call.Fail();
   if (env.family_mask & family->switch_bit) {
     call.ShrinkHeld(*length);
-    WriteRecoveredDocument(env, folder, offset, family->extension, family->family, call.Bytes());
+    WriteRecoveredDocument(call, folder, family->extension, family->family, call.Bytes());
   }
   call.Complete();
 }

@@ -30,15 +30,17 @@ bool SaveRecoveredBuffer(CarverEnv& env, const std::string& path, std::span<cons
   }
 }
 
-void WriteRecoveredDocument(CarverEnv& env, std::string_view folder, int64_t offset,
-                            std::string_view extension, std::string_view family,
-                            std::span<const uint8_t> bytes) {
+void WriteRecoveredDocument(CarverCall& call, std::string_view folder, std::string_view extension,
+                            std::string_view family, std::span<const uint8_t> bytes) {
+  CarverEnv& env = call.Env();
+  const int64_t offset = call.HeaderOffset();
   RecoveredFile file;
   file.name = RecoveredFileName(offset, std::string(extension));
   file.path = std::string(folder) + file.name;
   file.size = bytes.size();
   file.start_sector = offset / env.bytes_per_sector;
   file.family = family;
+  file.byte_runs = call.ByteRuns(bytes.size());
   file.saved = SaveRecoveredBuffer(env, file.path, bytes);
   ++env.state.recovered_count;
   if (!file.saved) file.verdict = Verdict::Unchecked("the file was not written");

@@ -35,7 +35,7 @@ void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset) {
   if (chosen != nullptr) {
     // The file ends with the end record's comment; what follows in the unit is not ours.
     call.ShrinkHeld(*length);
-    WriteRecoveredDocument(env, folder, offset, chosen->extension, chosen->family, call.Bytes());
+    WriteRecoveredDocument(call, folder, chosen->extension, chosen->family, call.Bytes());
   }
   call.Complete();
 }

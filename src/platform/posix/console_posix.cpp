@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +22,12 @@ void OnInterrupt(int) {
 
 bool IsTerminal(StandardStream stream) {
   return isatty(stream == StandardStream::kInput ? STDIN_FILENO : STDERR_FILENO) != 0;
+}
+
+int ErrorTerminalColumns() {
+  struct winsize size {};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
 }
 
 void PrepareTerminal() {}

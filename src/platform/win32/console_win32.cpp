@@ -28,6 +28,12 @@ bool IsTerminal(StandardStream stream) {
   return _isatty(_fileno(stream == StandardStream::kInput ? stdin : stderr)) != 0;
 }
 
+int ErrorTerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 void PrepareTerminal() {
   SetConsoleOutputCP(CP_UTF8);
   const HANDLE error_output = GetStdHandle(STD_ERROR_HANDLE);

@@ -61,7 +61,7 @@ TForm1::TForm1(Application& app, DialogProvider& dialogs, QWidget* parent)
   progress_window_ = std::make_unique<TForm3>(app_.state, app_.texts);
   progress_window_->setFont(font());
   frontend_ = std::make_unique<QtFrontend>(*this, *StatusBar1, *recovery_window_, *progress_window_,
-                                           dialogs_, app_.texts);
+                                           dialogs_, app_.texts, app_.state);
 
   ApplyTexts();
   ConnectControls();

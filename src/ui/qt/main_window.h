@@ -130,6 +130,7 @@ class TForm1 : public QWidget {
   void Browse();
   void ViewFolder();
   void StartRescue();
+  void WriteReport(const std::string& folder);
   void Backup();
   void SetFamily(uint32_t bit, bool checked);
   // Runs a long action unless one is already running (events are pumped

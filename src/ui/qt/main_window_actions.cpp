@@ -1,6 +1,8 @@
 #include <QFileInfo>
 #include <QUrl>
+#include <filesystem>
 
+#include "app/json_report.h"
 #include "carvers/dispatch.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
@@ -50,13 +52,28 @@ void TForm1::StartRescue() {
   request.last_text = Edit4->text().toStdString();
   request.cluster_item = ComboBox1->currentIndex();
   request.grid = GridChoiceOf(controls_);
-  request.check_verdicts = false;  // the window has nowhere to show them
   ScanDriver driver(app_.source, *frontend_, app_.state, app_.texts, &DispatchFor);
   last_scan_ = driver.Start(request);
   if (!last_scan_->started && (last_scan_->refusal == TextId::kSelectFolder ||
                                last_scan_->refusal == TextId::kFolderOnSourceDrive)) {
     Edit2->setFocus();
   }
+  // A proposed folder is made by the first document saved: with none, there
+  // is nothing to report beside.
+  if (last_scan_->started && QFileInfo(Edit2->text()).isDir()) WriteReport(request.folder);
+}
+
+// The report of the scan beside the documents, as the command line's
+// --report leaves it: the verdict and byte runs of every document.
+void TForm1::WriteReport(const std::string& folder) {
+  const std::string path = (std::filesystem::path(folder) / kReportFileName).string();
+  const auto problem = WriteReportFile(path, ScanReportJson(app_.source, *last_scan_));
+  if (!problem) return;
+  Message message;
+  message.caption = app_.texts.Text(TextId::kErrorCaption);
+  message.text = std::string(app_.texts.Text(TextId::kReportWriteFailed)) + path;
+  message.detail = *problem;
+  frontend_->ShowMessage(message);
 }
 
 void TForm1::Backup() {

@@ -31,9 +31,10 @@ TForm3::TForm3(ScanState& state, const UiTextTable& texts)
   Label1 = MakeLabel(this, "Label1", 44);
   Label2 = MakeLabel(this, "Label2", 72);
   Label3 = MakeLabel(this, "Label3", 100);
+  Label5 = MakeLabel(this, "Label5", 128);
   Button1 = new QPushButton(Text(texts, TextId::kCancel), this);
   Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry((kClientWidth - 75) / 2, 132, 75, 25);
+  Button1->setGeometry((kClientWidth - 75) / 2, 160, 75, 25);
 
   // The same window serves the search and the backup, so one press answers both.
   connect(Button1, &QPushButton::clicked, this, [this] {

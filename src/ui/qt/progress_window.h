@@ -10,13 +10,16 @@
 namespace officecarve::gui {
 
 // The small window of the search phase and of the backup: source, sector,
-// percentage, a third line (files found or errors) and "取消".
+// percentage, a third line (files found or errors), the rate and time left,
+// and "取消".
 class TForm3 : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 241;
-  static constexpr int kClientHeight = 172;
+  // Wider and one line taller than the window it follows, for the rate and
+  // the times of a long scan.
+  static constexpr int kClientWidth = 300;
+  static constexpr int kClientHeight = 200;
 
   TForm3(ScanState& state, const UiTextTable& texts);
 
@@ -27,6 +30,8 @@ class TForm3 : public QWidget {
   QLabel* Label1;
   QLabel* Label2;
   QLabel* Label3;
+  // The rate and the time left, under the labels the engine writes.
+  QLabel* Label5;
   QPushButton* Button1;
 
  protected:

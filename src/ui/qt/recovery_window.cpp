@@ -30,6 +30,7 @@ TForm2::TForm2(ScanState& state, const UiTextTable& texts)
   Label2 = MakeLabel(this, "Label2", 40, 35);
   Label3 = MakeLabel(this, "Label3", 52, 59);
   Label1 = MakeLabel(this, "Label1", 28, 83);
+  Label5 = MakeLabel(this, "Label5", 28, 107);
   Label4->setText(Text(texts, TextId::kSourcePrefix));
   Label2->setText(Text(texts, TextId::kScannedPrefix));
   Label3->setText(Text(texts, TextId::kSectorPrefix));
@@ -38,10 +39,10 @@ TForm2::TForm2(ScanState& state, const UiTextTable& texts)
   SpeedButton1 = new QPushButton(Text(texts, TextId::kPause), this);
   SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
   SpeedButton1->setCheckable(true);
-  SpeedButton1->setGeometry(40, 112, 73, 25);
+  SpeedButton1->setGeometry(55, 136, 73, 25);
   Button2 = new QPushButton(Text(texts, TextId::kStop), this);
   Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(160, 112, 75, 25);
+  Button2->setGeometry(175, 136, 75, 25);
 
   connect(SpeedButton1, &QPushButton::toggled, this,
           [this](bool down) { state_.run_state = down ? RunState::kPaused : RunState::kRunning; });
@@ -51,6 +52,7 @@ TForm2::TForm2(ScanState& state, const UiTextTable& texts)
 void TForm2::Reset() {
   const QSignalBlocker blocker(SpeedButton1);
   SpeedButton1->setChecked(false);
+  Label5->clear();
 }
 
 QLabel* TForm2::Label(int number) const {

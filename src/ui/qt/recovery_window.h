@@ -10,13 +10,16 @@
 namespace officecarve::gui {
 
 // The recovery progress window: which source, how many files, how far, which
-// sector; pause and stop. Its buttons only set the run state the scan tests.
+// sector, the rate and time left; pause and stop. Its buttons only set the run state the scan
+// tests.
 class TForm2 : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 271;
-  static constexpr int kClientHeight = 153;
+  // Wider and one line taller than the window it follows, for the rate and
+  // the times of a long recovery.
+  static constexpr int kClientWidth = 300;
+  static constexpr int kClientHeight = 177;
 
   TForm2(ScanState& state, const UiTextTable& texts);
 
@@ -29,6 +32,8 @@ class TForm2 : public QWidget {
   QLabel* Label2;
   QLabel* Label3;
   QLabel* Label1;
+  // The rate and the time left, under the labels the engine writes.
+  QLabel* Label5;
   QPushButton* SpeedButton1;
   QPushButton* Button2;
 

@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QTest>
+#include <chrono>
 
 #include "gui_fixture.h"
 
@@ -21,22 +22,26 @@ class LanguagesTest : public QObject {
     QTest::addColumn<QString>("pause");
     QTest::addColumn<QString>("viewer_label");
     QTest::addColumn<QString>("font");
-    QTest::addColumn<QString>("sample");  // a character of the variant's script
+    QTest::addColumn<QString>("sample");    // a character of the variant's script
+    QTest::addColumn<QString>("estimate");  // five seconds into a recovery at 100 MB/s
     QTest::newRow("simplified") << TextVariant::SimplifiedChinese << "打开分区"
                                 << "暂停"
                                 << "扇区:"
                                 << "宋体"
-                                << "分";
+                                << "分"
+                                << "100 MB/s  用时 0:00:05  剩余 0:00:10";
     QTest::newRow("traditional") << TextVariant::TraditionalChinese << "打開分區"
                                  << "暫停"
                                  << "扇區:"
                                  << "細明體"
-                                 << "開";
+                                 << "開"
+                                 << "100 MB/s  用時 0:00:05  剩餘 0:00:10";
     QTest::newRow("english") << TextVariant::English << "Open Drive"
                              << "Pause"
                              << "Sector:"
                              << "Tahoma"
-                             << "O";
+                             << "O"
+                             << "100 MB/s  elapsed 0:00:05  left 0:00:10";
   }
 
   void theWindowsSpeakTheVariant() {
@@ -46,8 +51,22 @@ class LanguagesTest : public QObject {
     QFETCH(QString, viewer_label);
     QFETCH(QString, font);
     QFETCH(QString, sample);
+    QFETCH(QString, estimate);
     GuiHarness h(variant);
     TForm1& window = h.window;
+
+    // The rate and time left under the recovery window's labels, on a clock
+    // the test moves.
+    std::chrono::steady_clock::time_point now{};
+    window.EngineFrontend().SetProgressClock([&] { return now; });
+    window.EngineFrontend().ShowProgressWindow(ProgressWindow::kRecovery, "");
+    for (int step = 1; step <= 10; ++step) {
+      now += std::chrono::milliseconds(500);
+      window.EngineFrontend().ReportProgress(ProgressWindow::kRecovery, step * 50'000'000ull,
+                                             1'500'000'000ull, 0);
+    }
+    QCOMPARE(window.RecoveryWindow().Label5->text(), estimate);
+    window.EngineFrontend().CloseProgressWindow(ProgressWindow::kRecovery);
 
     QCOMPARE(window.Button1->text(), open_drive);
     QCOMPARE(window.Label1->text(), viewer_label);
@@ -91,6 +110,15 @@ class LanguagesTest : public QObject {
     for (QLabel* label : window.findChildren<QLabel*>()) {
       if (!label->isVisible() || label->wordWrap()) continue;
       QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->objectName()));
+    }
+    // The longest rate and times a slow disk shows fit both progress windows.
+    const QString longest = QString::fromStdString(
+        "999 MB/s  " + std::string(h.app.texts.Text(TextId::kElapsedPrefix)) + "99:59:59  " +
+        std::string(h.app.texts.Text(TextId::kTimeLeftPrefix)) + "99:59:59");
+    for (QLabel* label : {window.RecoveryWindow().Label5, window.ProgressWindow().Label5}) {
+      label->setText(longest);
+      QVERIFY2(label->width() >= label->sizeHint().width(),
+               qPrintable(QString::number(label->sizeHint().width())));
     }
     // The dump's lines fit the memo without a horizontal scroll.
     const int line = QFontMetrics(window.Memo1->font())

@@ -2,13 +2,17 @@
 // recovery, pause and stop on the recovery window, cancel on the search
 // window while a long scan keeps the windows responsive.
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "gui_fixture.h"
+#include "verdict/sample_layout.h"
 
 namespace officecarve::gui::testing {
 namespace {
@@ -50,6 +54,11 @@ class Presser {
   bool done_ = false;
 };
 
+// The recovered documents in a folder, without the report beside them.
+QStringList DocumentsIn(const QString& folder) {
+  return QDir(folder).entryList({"FILE_*"}, QDir::Files, QDir::Name);
+}
+
 }  // namespace
 
 class ScanFlowTest : public QObject {
@@ -84,9 +93,12 @@ class ScanFlowTest : public QObject {
     QVERIFY(!W().ProgressWindow().isVisible());
     QVERIFY(!W().RecoveryWindow().isVisible());
   }
-  void ExpectFinished(int recovered) {
+  // The final message, with its second line when documents are damaged.
+  void ExpectFinished(int recovered, int damaged = 0) {
     const std::string text = "成功恢复文件 " + std::to_string(recovered);
     QCOMPARE(h_->dialogs.LastText(), text);
+    QCOMPARE(h_->dialogs.messages.back().message.detail,
+             damaged > 0 ? "其中已损坏: " + std::to_string(damaged) : std::string());
     QCOMPARE(h_->dialogs.LastCaption(), std::string("恢复结束"));
     QCOMPARE(W().StatusBar1->PanelText(0), QString::fromStdString(text));
     QVERIFY(W().isVisible());
@@ -151,7 +163,7 @@ class ScanFlowTest : public QObject {
     QStringList expected;
     for (const Placed& placed : kDocuments) expected << placed.recovered_name;
     expected.sort();
-    QCOMPARE(FilesIn(folder_), expected);
+    QCOMPARE(DocumentsIn(folder_), expected);
     // A compound file is recovered byte for byte.
     QFile letter(folder_ + "/FILE_AAAAAADW.DOC");
     QVERIFY(letter.open(QIODevice::ReadOnly));
@@ -180,13 +192,40 @@ class ScanFlowTest : public QObject {
     QVERIFY(W().StatusBar1->PanelText(2).startsWith("簇网格: 4K, 相位 "));
   }
 
+  void aDamagedDocumentIsCountedOnTheFinalMessageAndInTheReport() {
+    testimage::ImageBuilder image(1200);
+    image.FillNoise(1, 1199, 3);
+    std::vector<uint8_t> damaged = CorpusFile("minutes.docx");
+    const officecarve::testing::ZipEntryLayout entry =
+        officecarve::testing::LargestZipEntry(damaged);
+    officecarve::testing::OverwriteWithNoise(damaged, entry.data_offset + 1024, 512, 5);
+    image.Place(100, CorpusFile("letter.doc"));
+    image.Place(400, damaged);
+    h_->OpenImage(h_->WriteImage(image));
+    folder_ = h_->MakeFolder("recovered");
+    W().Edit2->setText(folder_);
+    Start();
+
+    ExpectFinished(2, 1);
+    // The report lies beside the documents, as the command line's --report.
+    QFile file(folder_ + "/officecarve-report.json");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const auto report = nlohmann::json::parse(file.readAll().toStdString());
+    QCOMPARE(report["recovered_count"].get<int>(), 2);
+    std::map<std::string, std::string> verdicts;
+    for (const auto& recovered : report["files"])
+      verdicts[recovered["name"]] = recovered["verdict"];
+    QCOMPARE(verdicts["FILE_AAAAAADW.DOC"], std::string("intact"));
+    QCOMPARE(verdicts["FILE_AAAAAAPK.DOCX"], std::string("damaged"));
+  }
+
   void onlyTheChosenFamiliesAreWritten() {
     OpenDocumentsImage();
     W().chkXLS->click();
     W().chkPPT->click();
     Start();
     ExpectFinished(2);
-    QCOMPARE(FilesIn(folder_), QStringList({"FILE_AAAAAADW.DOC", "FILE_AAAAABIQ.DOCX"}));
+    QCOMPARE(DocumentsIn(folder_), QStringList({"FILE_AAAAAADW.DOC", "FILE_AAAAABIQ.DOCX"}));
   }
 
   void pauseHoldsTheRecoveryAndStopEndsIt() {
@@ -214,7 +253,7 @@ class ScanFlowTest : public QObject {
     QVERIFY(W().LastScan()->stopped);
     ExpectFinished(1);
     // Candidates are taken from the last to the first.
-    QCOMPARE(FilesIn(folder_), QStringList({"FILE_AAAAABIQ.DOCX"}));
+    QCOMPARE(DocumentsIn(folder_), QStringList({"FILE_AAAAABIQ.DOCX"}));
   }
 
   void thePauseButtonStartsUpOnTheNextRecovery() {

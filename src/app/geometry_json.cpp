@@ -1,9 +1,9 @@
-#include "cli/geometry_json.h"
+#include "app/geometry_json.h"
 
 #include "cli/json_report.h"
 #include "source/grid_text.h"
 
-namespace officecarve::cli {
+namespace officecarve {
 
 std::string_view GridOriginName(GridOrigin origin) {
   switch (origin) {
@@ -68,4 +68,4 @@ nlohmann::json PartitionTableJson(const PartitionTable& table) {
   return {{"scheme", PartitionSchemeName(table.scheme)}, {"partitions", partitions}};
 }
 
-}  // namespace officecarve::cli
+}  // namespace officecarve

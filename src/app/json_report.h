@@ -6,12 +6,17 @@
 #include "scan/scan_driver.h"
 #include "source/sector_source.h"
 
-namespace officecarve::cli {
+namespace officecarve {
+
+// The name the command line's `--report` and the desktop program give the
+// report they leave in the output folder.
+inline constexpr char kReportFileName[] = "officecarve-report.json";
 
 // "fat", "fat32", "ntfs", "exfat" or "other".
 std::string FileSystemName(FileSystemKind kind);
 
-// A machine-readable account of one recovery run.
+// A machine-readable account of one recovery run. Each written file has its
+// byte runs on the source and the number of fragments (runs) it came in.
 std::string ScanReportJson(const SectorSource& source, const ScanReport& report);
 
 // Writes text to path; false (with errno) when it could not.
@@ -24,4 +29,4 @@ bool WriteTextFile(const std::string& path, const std::string& text, int* error)
 // could not be written, or nothing.
 std::optional<std::string> WriteReportFile(const std::string& path, const std::string& text);
 
-}  // namespace officecarve::cli
+}  // namespace officecarve

@@ -1,4 +1,4 @@
-#include "cli/json_report.h"
+#include "app/json_report.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -6,14 +6,14 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
-#include "cli/geometry_json.h"
+#include "app/geometry_json.h"
 #include "platform/file_save.h"
 #include "platform/invoking_user.h"
 #include "platform/raw_handle.h"
 #include "scan/file_kind.h"
 #include "verdict/verdict.h"
 
-namespace officecarve::cli {
+namespace officecarve {
 
 std::string FileSystemName(FileSystemKind kind) {
   switch (kind) {
@@ -40,6 +40,11 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
   }
   json files = json::array();
   for (const RecoveredFile& file : report.files) {
+    json runs = json::array();
+    for (const ByteRun& run : file.byte_runs) {
+      runs.push_back(
+          {{"file_offset", run.file_offset}, {"img_offset", run.img_offset}, {"len", run.length}});
+    }
     files.push_back(
         {{"name", file.name},
          {"path", file.path},
@@ -48,7 +53,9 @@ std::string ScanReportJson(const SectorSource& source, const ScanReport& report)
          {"family", file.family},
          {"saved", file.saved},
          {"verdict", VerdictName(file.verdict.state)},
-         {"problem", file.verdict.problem.empty() ? json(nullptr) : json(file.verdict.problem)}});
+         {"problem", file.verdict.problem.empty() ? json(nullptr) : json(file.verdict.problem)},
+         {"fragments", file.byte_runs.size()},
+         {"byte_runs", std::move(runs)}});
   }
   const VolumeGeometry& geometry = report.geometry;
   json document = {
@@ -113,4 +120,4 @@ std::optional<std::string> WriteReportFile(const std::string& path, const std::s
   return std::nullopt;
 }
 
-}  // namespace officecarve::cli
+}  // namespace officecarve

@@ -7,7 +7,7 @@
 #include "source/partition_table.h"
 #include "source/scan_plan.h"
 
-namespace officecarve::cli {
+namespace officecarve {
 
 // "boot-sector", "partition-boot-sector", "chosen", "to-estimate",
 // "estimated", "no-grid".
@@ -21,4 +21,4 @@ nlohmann::json RegionsJson(std::span<const ScanRegion> regions, uint32_t bytes_p
 // null when no partition table was recognised.
 nlohmann::json PartitionTableJson(const PartitionTable& table);
 
-}  // namespace officecarve::cli
+}  // namespace officecarve
