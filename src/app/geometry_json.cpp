@@ -1,6 +1,6 @@
 #include "app/geometry_json.h"
 
-#include "cli/json_report.h"
+#include "app/json_report.h"
 #include "source/grid_text.h"
 
 namespace officecarve {

@@ -76,8 +76,7 @@ int RunDemo(const DemoOptions& options, const CommandContext& context) {
   // The reports lie beside the image, so the recovered folder holds only
   // what was recovered.
   std::string dfxml;
-  if (!MakeDfxmlReport(app.source, report, {context.command_line, start_time, "boot sector"},
-                       dfxml) ||
+  if (!MakeDfxmlReport(app.source, report, {context.command_line, start_time}, dfxml) ||
       !WriteReportsInto(folder.string(), ScanReportJson(app.source, report), dfxml)) {
     return kExitFailed;
   }

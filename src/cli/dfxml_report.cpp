@@ -10,9 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "app/geometry_json.h"
 #include "app/json_report.h"
 #include "cli/sha256_file.h"
 #include "cli/xml_text.h"
+#include "source/grid_text.h"
 #include "verdict/verdict.h"
 
 namespace officecarve::cli {
@@ -126,8 +128,7 @@ void WriteCreator(DfxmlWriter& xml, const RunFacts& run) {
   xml.End();
 }
 
-void WriteSource(DfxmlWriter& xml, const SectorSource& source, const ScanReport& report,
-                 const RunFacts& run) {
+void WriteSource(DfxmlWriter& xml, const SectorSource& source, const ScanReport& report) {
   const VolumeGeometry& geometry = report.geometry;
   xml.Start("source");
   xml.Element("image_filename", source.Path());
@@ -141,7 +142,20 @@ void WriteSource(DfxmlWriter& xml, const SectorSource& source, const ScanReport&
   xml.NumberAttribute("cluster_phase", geometry.cluster_phase);
   xml.NumberAttribute("cluster_origin", report.cluster_origin);
   xml.Attribute("boot_sector_recognised", source.BootSectorRecognised() ? "true" : "false");
-  xml.Attribute("source", run.geometry_source);
+  // Each region of the scan with its grid and where it came from, in the
+  // words the terminal prints.
+  const UiTextTable english(TextVariant::English);
+  xml.Attribute("source", GridSummary(english, report.regions, geometry.bytes_per_sector));
+  for (const ScanRegion& region : report.regions) {
+    xml.Start("officecarve:region");
+    xml.NumberAttribute("first_sector", region.first);
+    xml.NumberAttribute("last_sector", region.last);
+    xml.NumberAttribute("sectors_per_cluster", region.sectors_per_cluster);
+    xml.NumberAttribute("cluster_phase", region.cluster_phase);
+    xml.Attribute("grid_source", GridOriginName(region.origin));
+    xml.Attribute("grid", RegionLine(english, region, geometry.bytes_per_sector));
+    xml.End();
+  }
   xml.End();
   xml.Start("officecarve:scan_range");
   xml.NumberAttribute("first_sector", report.first);
@@ -203,7 +217,7 @@ std::optional<std::string> DfxmlReport(const SectorSource& source, const ScanRep
   xml.Element("dc:type", "Carve Report");
   xml.End();
   WriteCreator(xml, run);
-  WriteSource(xml, source, report, run);
+  WriteSource(xml, source, report);
 
   // Written documents and claimed files, merged in sector order.
   std::vector<const RecoveredFile*> documents;

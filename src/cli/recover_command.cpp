@@ -36,13 +36,6 @@ bool PrepareOutputFolder(const Application& app, const std::string& folder) {
   return true;
 }
 
-// Where the working geometry came from, as the DFXML report names it (the
-// seam for a geometry source the scan itself reports).
-std::string GeometrySource(const RecoverOptions& options, const GeometryControls& controls) {
-  if (!controls.selectors_enabled) return "boot sector";
-  return options.file_system || options.cluster || options.reason ? "chosen" : "default";
-}
-
 }  // namespace
 
 int RunRecover(const RecoverOptions& options) {
@@ -82,7 +75,7 @@ int RunRecover(const RecoverOptions& options) {
     }
   }
   std::string dfxml;
-  const RunFacts facts{options.command_line, start_time, GeometrySource(options, controls)};
+  const RunFacts facts{options.command_line, start_time};
   if (wants_dfxml && !MakeDfxmlReport(app.source, report, facts, dfxml)) return kExitFailed;
   if (!options.dfxml_path.empty()) {
     int error = 0;

@@ -12,7 +12,6 @@ namespace officecarve::cli {
 struct RunFacts {
   std::string command_line;
   std::string start_time;
-  std::string geometry_source;
 };
 
 // The current time in UTC, as 2024-05-01T12:00:00Z.
