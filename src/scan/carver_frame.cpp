@@ -176,9 +176,10 @@ bool CarverCall::SkipClaimUnits(uint64_t units) {
       return false;
     }
     // Up to the next claimed unit, the range end or the units wanted.
-    const int64_t free_end = env_.map.NextClaimed(first, env_.range_last);
-    const int64_t count = std::min<int64_t>(
-        free_end - first, static_cast<int64_t>(std::min<uint64_t>(units, INT64_MAX)));
+    const int64_t look_to = units > static_cast<uint64_t>(env_.range_last - first)
+                                ? env_.range_last
+                                : first + static_cast<int64_t>(units) - 1;
+    const int64_t count = env_.map.NextClaimed(first, look_to) - first;
     ClaimRun(first, count);
     read_position_ += count * unit_bytes;
     units -= static_cast<uint64_t>(count);
@@ -196,6 +197,69 @@ std::optional<uint64_t> CarverCall::SkipInsideRecord(uint64_t position, uint64_t
   if (!SkipClaimUnits(units)) return std::nullopt;
   rest -= units * unit_bytes;
   return units;
+}
+
+CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const uint8_t> tail,
+                                        uint64_t max_units) {
+  using Outcome = Ahead::Outcome;
+  if (!started_ || ended_) return {Outcome::kRangeEnd, 0};
+  NeedleIndexes* needles = env_.needles;
+  if (needles == nullptr) {
+    if (!own_needles_) own_needles_ = std::make_unique<NeedleIndexes>();
+    needles = own_needles_.get();
+  }
+  NeedleIndex& index = needles->For(needle);
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  const size_t length = needle.size();
+  // The last bytes of the stream so far, joined with each next run's first
+  // ones for the occurrences that cross from one to the other.
+  std::vector<uint8_t> seam(tail.begin(), tail.end());
+  uint64_t taken = 0;
+  int64_t cursor = read_position_ / unit_bytes;
+  while (taken < max_units) {
+    const int64_t first = env_.map.NextUnclaimed(cursor, env_.range_last);
+    if (first > env_.range_last) return {Outcome::kRangeEnd, taken};
+    // The map is looked at no further than the units still wanted.
+    const uint64_t wanted = max_units - taken;
+    const int64_t look_to = wanted > static_cast<uint64_t>(env_.range_last - first)
+                                ? env_.range_last
+                                : first + static_cast<int64_t>(wanted) - 1;
+    const int64_t last = env_.map.NextClaimed(first, look_to) - 1;
+    if (!seam.empty()) {
+      const size_t seam_tail = seam.size();
+      std::vector<uint8_t> head(std::min<size_t>(length - 1, static_cast<size_t>(unit_bytes)));
+      if (!head.empty() && env_.source.ReadAt(head.data(), static_cast<uint32_t>(head.size()),
+                                              first * unit_bytes) != 0) {
+        return {Outcome::kShortRead, taken};
+      }
+      seam.insert(seam.end(), head.begin(), head.end());
+      for (size_t at = 0; at < seam_tail && at + length <= seam.size(); ++at) {
+        if (std::memcmp(seam.data() + at, needle.data(), length) == 0) {
+          return {Outcome::kFound, taken + 1};
+        }
+      }
+    }
+    const NeedleIndex::Found found =
+        index.FindIn(env_.source, first * unit_bytes, (last + 1) * unit_bytes);
+    const bool before_bad =
+        found.unreadable_unit < 0 ||
+        found.occurrence + static_cast<int64_t>(length) <= found.unreadable_unit * unit_bytes;
+    if (found.occurrence >= 0 && before_bad) {
+      const int64_t end_unit = (found.occurrence + static_cast<int64_t>(length) - 1) / unit_bytes;
+      return {Outcome::kFound, taken + static_cast<uint64_t>(end_unit - first) + 1};
+    }
+    if (found.unreadable_unit >= 0) {
+      return {Outcome::kShortRead, taken + static_cast<uint64_t>(found.unreadable_unit - first)};
+    }
+    taken += static_cast<uint64_t>(last - first + 1);
+    seam.resize(length - 1);
+    if (env_.source.ReadAt(seam.data(), static_cast<uint32_t>(seam.size()),
+                           (last + 1) * unit_bytes - static_cast<int64_t>(seam.size())) != 0) {
+      return {Outcome::kShortRead, taken};
+    }
+    cursor = last + 1;
+  }
+  return {Outcome::kLimit, taken};
 }
 
 void CarverCall::TrimTo(uint64_t file_end) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 #include "scan/carver_workspace.h"
 #include "scan/claimed_file_log.h"
 #include "scan/claimed_sector_map.h"
+#include "scan/needle_index.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
 
@@ -42,6 +44,9 @@ struct CarverEnv {
   std::string folder_to_make = {};
   // Storage the calls of one scan reuse; each call has its own without it.
   CarverWorkspace* workspace = nullptr;
+  // What the forward searches of the scan's calls learnt; a call without it
+  // learns for itself alone.
+  NeedleIndexes* needles = nullptr;
   // Who gets the files and folders the scan makes (root working for a user).
   std::optional<FileOwner> owner = {};
   // When set, every completed carve is logged here with its byte runs, under
@@ -87,6 +92,21 @@ class CarverCall {
   // and `rest` shrinks by a unit, so only the record's end is read. Returns
   // the units skipped, or nothing when the scan range ended first.
   std::optional<uint64_t> SkipInsideRecord(uint64_t position, uint64_t& rest);
+  // Where a pattern lies in the units still to come, found without reading
+  // them into the buffer or claiming them: the units ReadUntil would take
+  // next, in order, searched as one stream that continues `tail` (the
+  // stream's last bytes so far). Occurrences starting in the tail count,
+  // after one more unit, as a search that rereads the tail with each new
+  // unit finds them. At most `max_units` units are taken.
+  struct Ahead {
+    enum class Outcome { kFound, kLimit, kRangeEnd, kShortRead };
+    Outcome outcome = Outcome::kLimit;
+    // Found: the units to take through the one holding the occurrence's last
+    // byte. Otherwise: the units that could be taken before the search stopped.
+    uint64_t units = 0;
+  };
+  Ahead FindAhead(std::string_view needle, std::span<const uint8_t> tail, uint64_t max_units);
+
   // Releases the claimed units beyond ceil(file_end / unit) from the end of
   // the claim list; the read position follows them back.
   void TrimTo(uint64_t file_end);
@@ -150,6 +170,8 @@ class CarverCall {
   // log; past the log's limit they are given up as incomplete.
   std::vector<ByteRun> kept_runs_;
   bool kept_runs_complete_ = true;
+  // Indexes of a call that has no scan's to share.
+  std::unique_ptr<NeedleIndexes> own_needles_;
   bool started_ = false;
   bool ended_ = false;
   Stop last_stop_ = Stop::kNone;

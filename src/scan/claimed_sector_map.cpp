@@ -10,12 +10,28 @@ ClaimedSectorMap::ClaimedSectorMap(int64_t last_sector) : last_sector_(last_sect
   // Same as (last + 32) / 32 without overflowing for the largest sector numbers.
   word_count_ = static_cast<size_t>(last_sector_ / 32 + 1);
   words_.reset(static_cast<uint32_t*>(std::calloc(word_count_, sizeof(uint32_t))));
-  if (!words_) {
+  const size_t summary_words = word_count_ / 64 + 1;
+  any_.reset(static_cast<uint64_t*>(std::calloc(summary_words, sizeof(uint64_t))));
+  full_.reset(static_cast<uint64_t*>(std::calloc(summary_words, sizeof(uint64_t))));
+  if (!words_ || !any_ || !full_) {
+    words_.reset();
+    any_.reset();
+    full_.reset();
     // An empty map: nothing can be claimed and nothing is there to count.
     last_sector_ = -1;
     word_count_ = 0;
     valid_ = false;
   }
+}
+
+size_t ClaimedSectorMap::NextSummarised(const uint64_t* summary, bool complement,
+                                        size_t word) const {
+  while (word < word_count_) {
+    const uint64_t bits = (complement ? ~summary[word / 64] : summary[word / 64]) >> (word % 64);
+    if (bits != 0) return std::min(word_count_, word + std::countr_zero(bits));
+    word += 64 - word % 64;
+  }
+  return word_count_;
 }
 
 int64_t ClaimedSectorMap::NextUnclaimed(int64_t from, int64_t limit) const {
@@ -26,7 +42,9 @@ int64_t ClaimedSectorMap::NextUnclaimed(int64_t from, int64_t limit) const {
     const uint32_t ahead = words_[Word(sector)] >> (sector % 32);
     const int claimed = std::countr_one(ahead);
     if (claimed < 32 - sector % 32) return std::min(sector + claimed, limit + 1);
-    sector += 32 - sector % 32;
+    // Past the words that are claimed whole.
+    const size_t next = NextSummarised(full_.get(), true, Word(sector) + 1);
+    sector = static_cast<int64_t>(next) * 32;
   }
   return from > limit ? from : limit + 1;
 }
@@ -37,7 +55,9 @@ int64_t ClaimedSectorMap::NextClaimed(int64_t from, int64_t limit) const {
   while (sector <= limit && sector <= last_sector_) {
     const uint32_t ahead = words_[Word(sector)] >> (sector % 32);
     if (ahead != 0) return std::min(sector + std::countr_zero(ahead), limit + 1);
-    sector += 32 - sector % 32;
+    // Past the words that hold no claim.
+    const size_t next = NextSummarised(any_.get(), false, Word(sector) + 1);
+    sector = static_cast<int64_t>(next) * 32;
   }
   return limit + 1;
 }
@@ -54,6 +74,7 @@ void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
     } else {
       words_[Word(first)] &= ~bits;
     }
+    Summarise(Word(first));
     first += in_word;
   }
 }

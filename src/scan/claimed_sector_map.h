@@ -11,16 +11,23 @@ namespace officecarve {
 // One bit per sector of the whole source: set for sectors that belong to a
 // carved file, a file being carved, or a FAT directory cluster. Allocated
 // zeroed, so the pages of a large disk that no claim touches cost nothing.
-// Sectors outside 0..last are never claimed and read as unclaimed.
+// Sectors outside 0..last are never claimed and read as unclaimed. Two
+// summaries, one bit per word of the map (any sector of it claimed, all of
+// them claimed), let the searches for the next claimed or unclaimed sector
+// pass long stretches 2,048 sectors at a time.
 class ClaimedSectorMap {
  public:
   explicit ClaimedSectorMap(int64_t last_sector);
 
   void Claim(int64_t sector) {
-    if (Inside(sector)) words_[Word(sector)] |= Bit(sector);
+    if (!Inside(sector)) return;
+    words_[Word(sector)] |= Bit(sector);
+    Summarise(Word(sector));
   }
   void Release(int64_t sector) {
-    if (Inside(sector)) words_[Word(sector)] &= ~Bit(sector);
+    if (!Inside(sector)) return;
+    words_[Word(sector)] &= ~Bit(sector);
+    Summarise(Word(sector));
   }
   bool IsClaimed(int64_t sector) const {
     return Inside(sector) && (words_[Word(sector)] & Bit(sector)) != 0;
@@ -52,15 +59,34 @@ class ClaimedSectorMap {
   void SetRange(int64_t first, int64_t last, bool claimed);
   static size_t Word(int64_t sector) { return static_cast<size_t>(sector / 32); }
   static uint32_t Bit(int64_t sector) { return uint32_t{1} << (sector % 32); }
+  void Summarise(size_t word) {
+    const uint64_t bit = uint64_t{1} << (word % 64);
+    if (words_[word] != 0) {
+      any_[word / 64] |= bit;
+    } else {
+      any_[word / 64] &= ~bit;
+    }
+    if (words_[word] == 0xFFFFFFFFu) {
+      full_[word / 64] |= bit;
+    } else {
+      full_[word / 64] &= ~bit;
+    }
+  }
+  // The first word at or after `word` whose summary bit in `summary` (or in
+  // its complement) is set; word_count_ when there is none.
+  size_t NextSummarised(const uint64_t* summary, bool complement, size_t word) const;
 
+  template <typename T>
   struct FreeDeleter {
-    void operator()(uint32_t* words) const { std::free(words); }
+    void operator()(T* block) const { std::free(block); }
   };
 
   int64_t last_sector_;
   size_t word_count_ = 0;
   bool valid_ = true;
-  std::unique_ptr<uint32_t[], FreeDeleter> words_;
+  std::unique_ptr<uint32_t[], FreeDeleter<uint32_t>> words_;
+  std::unique_ptr<uint64_t[], FreeDeleter<uint64_t>> any_;
+  std::unique_ptr<uint64_t[], FreeDeleter<uint64_t>> full_;
 };
 
 }  // namespace officecarve

@@ -379,8 +379,10 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
 
   const VolumeGeometry& geometry = source_.Working();
   CarverWorkspace workspace;
+  NeedleIndexes needles;
   CarverEnv env{source_, map, state_, frontend_, texts_};
   env.workspace = &workspace;
+  env.needles = &needles;
   env.family_mask = request.family_mask;
   env.bytes_per_sector = geometry.bytes_per_sector;
   env.recovered = &report.files;

@@ -135,8 +135,17 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       return static_cast<int32_t>(ReadAroundBadSector(destination, count, offset));
     }
 
-    // The window ends exactly at the end bound when the request is near it.
+    // The recovery takes its candidates from the last to the first: when the
+    // request lies just before the window, the new one reaches back as far
+    // as forward, so the candidates below are served from it too.
     int64_t start = offset;
+    const bool just_before = window_length_ > 0 && offset < window_start_ &&
+                             window_start_ - offset < static_cast<int64_t>(kWindowBytes);
+    if (just_before && !fill_from_request) {
+      start = offset - static_cast<int64_t>(kWindowBytes) / 2;
+      start -= bytes_per_sector > 0 ? start % bytes_per_sector : 0;
+    }
+    // The window ends exactly at the end bound when the request is near it.
     if (!fill_from_request) {
       if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
       if (start < 0) start = 0;

@@ -22,6 +22,7 @@ constexpr uint32_t kMinSegmentLength = 3;
 // and the header segments may not run past it either: both keep the buffer
 // of one picture bounded however the bytes on the disk are laid out.
 constexpr uint64_t kMaxSearchBytes = 32ull << 20;
+constexpr std::string_view kEndMarker = "\xFF\xD9";
 
 bool FetchUnit(CarverCall& call) {
   return call.ReadUntil(call.Held() + call.Env().bytes_per_sector);
@@ -103,40 +104,31 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   const std::optional<uint64_t> scan_start =
       WalkHeaderSegments(call, !StartsWithApp0OrApp1(header));
   if (!scan_start) return call.Fail();
-  uint64_t position = *scan_start;
-  for (;;) {
-    if (HoldsEndOfImage(call.Bytes(), position)) return call.Complete();
-    // The last two bytes are searched again with the next unit, so an end
-    // marker split across two units is still found.
-    position = call.Held() - 2;
-    if (position >= kMaxSearchBytes) return call.Fail();
-    if (!FetchUnit(call)) return call.Fail();
-  }
+  if (HoldsEndOfImage(call.Bytes(), *scan_start)) return call.Complete();
+  // Then the units after the held ones, with the last two held bytes looked
+  // at again as the search reaches the first of them. Units are taken while
+  // the search stands below the limit, so one more can follow the last
+  // position under it.
+  const uint64_t held = call.Held();
+  const uint64_t unit_bytes = env.bytes_per_sector;
+  if (held < 2 || held - 2 >= kMaxSearchBytes) return call.Fail();
+  const uint64_t max_units = (kMaxSearchBytes + 1 - held) / unit_bytes + 1;
+  const auto tail = call.Bytes().subspan(held - 2);
+  const CarverCall::Ahead ahead = call.FindAhead(kEndMarker, tail, max_units);
+  if (ahead.outcome != CarverCall::Ahead::Outcome::kFound) return call.Fail();
+  // The picture ends in the unit holding the marker: its units are claimed,
+  // and nothing in them needs reading.
+  if (!call.SkipClaimUnits(ahead.units)) return call.Fail();
+  call.Complete();
 }
 
 bool JpegHeaderHolds(SectorSource& source, int64_t outer, int64_t inner) {
-  // Read sector by sector past the window, which serves the candidate being
-  // carved: only the outer picture's first segments are looked at.
+  // The candidates below the one being carved are mostly in the read window
+  // already (the recovery walks down through them); only the outer picture's
+  // first segments are looked at.
   constexpr int kMaxSegments = 64;
-  const int64_t unit_bytes = source.Working().bytes_per_sector;
-  std::vector<uint8_t> unit(static_cast<size_t>(unit_bytes));
-  int64_t held_unit = -1;
-  auto byte_at = [&](int64_t offset) -> std::optional<uint8_t> {
-    if (offset / unit_bytes != held_unit) {
-      held_unit = offset / unit_bytes;
-      if (!source.ReadSectorDirect(held_unit, unit.data())) return std::nullopt;
-    }
-    return unit[static_cast<size_t>(offset % unit_bytes)];
-  };
   std::array<uint8_t, 4> field{};
-  auto read_field = [&](int64_t offset) {
-    for (int i = 0; i < 4; ++i) {
-      const auto byte = byte_at(offset + i);
-      if (!byte) return false;
-      field[static_cast<size_t>(i)] = *byte;
-    }
-    return true;
-  };
+  auto read_field = [&](int64_t offset) { return source.ReadAt(field.data(), 4, offset) == 0; };
   if (!read_field(outer) || field[0] != 0xFF || field[1] != 0xD8 || field[2] != 0xFF) return false;
   int64_t position = outer + 2;
   for (int segment = 0; segment < kMaxSegments && position < inner; ++segment) {
