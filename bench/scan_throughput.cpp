@@ -10,8 +10,8 @@
 // split around pictures, media and archives, back to back, then zeros, random
 // bytes and text; its whole recovery should take at most 2.5 times a plain
 // read, in at most 64 MiB plus the largest document.
-// Usage: officecarve_bench_scan [MiB per image] [KiB between files] [folder]
-// (defaults 1024, 1024 and the system's temporary folder: some 500 documents
+// Usage: officecarve_bench_scan [MiB per image] [KiB between files] [folder] [images]
+// (defaults 1024, 1024, the system's temporary folder and ABC: some 500 documents
 // and as many other files per GiB). The images and the recovered files go into
 // a new folder inside the given one, removed at the end.
 #include <algorithm>
@@ -122,33 +122,44 @@ int main(int argc, char** argv) {
   const uint64_t spacing_kib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1024;
   const std::filesystem::path parent =
       argc > 3 ? std::filesystem::path(argv[3]) : std::filesystem::temp_directory_path();
+  const std::string images = argc > 4 ? argv[4] : "ABC";
   const auto folder = parent / "officecarve-bench";
   std::filesystem::create_directories(folder);
-  const std::string plain_image = (folder / "sectors.img").string();
-  const std::string fat_image = (folder / "fat32.img").string();
-  const std::string realistic_image = (folder / "realistic.img").string();
-  const bench::BenchImageFacts facts =
-      bench::WriteBenchImage(plain_image, mebibytes, false, spacing_kib);
-  bench::WriteBenchImage(fat_image, mebibytes, true, spacing_kib);
-  const uint64_t dense_mebibytes = std::min<uint64_t>(128, std::max<uint64_t>(1, mebibytes / 8));
-  const bench::BenchImageFacts realistic =
-      bench::WriteRealisticImage(realistic_image, mebibytes, dense_mebibytes);
-  std::printf(
-      "images of %llu MiB: %zu files placed each, %llu KiB apart, largest document %.1f MiB\n",
-      static_cast<unsigned long long>(mebibytes), facts.files_placed,
-      static_cast<unsigned long long>(spacing_kib),
-      static_cast<double>(facts.largest_document) / (1 << 20));
   std::printf("images and recovered files in %s (%s)\n", folder.string().c_str(),
               FileSystemOf(folder).c_str());
-  Report("A: 512-byte sectors, every sector examined", plain_image, mebibytes << 20);
-  Report("B: FAT32, 4 KiB clusters, known phase", fat_image, mebibytes << 20);
-  std::printf(
-      "image C: %llu MiB of %zu documents split around %zu other files, then zeros, random "
-      "bytes and text; largest document %.1f MiB\n",
-      static_cast<unsigned long long>(dense_mebibytes), realistic.documents_placed,
-      realistic.files_placed - realistic.documents_placed,
-      static_cast<double>(realistic.largest_document) / (1 << 20));
-  Report("C: realistic, 512-byte sectors", realistic_image, mebibytes << 20);
+  if (images.find('A') != std::string::npos || images.find('B') != std::string::npos) {
+    const std::string plain_image = (folder / "sectors.img").string();
+    const std::string fat_image = (folder / "fat32.img").string();
+    const bench::BenchImageFacts facts =
+        bench::WriteBenchImage(plain_image, mebibytes, false, spacing_kib);
+    bench::WriteBenchImage(fat_image, mebibytes, true, spacing_kib);
+    std::printf(
+        "images of %llu MiB: %zu files placed each, %llu KiB apart, largest document %.1f MiB\n",
+        static_cast<unsigned long long>(mebibytes), facts.files_placed,
+        static_cast<unsigned long long>(spacing_kib),
+        static_cast<double>(facts.largest_document) / (1 << 20));
+    if (images.find('A') != std::string::npos) {
+      Report("A: 512-byte sectors, every sector examined", plain_image, mebibytes << 20);
+    }
+    if (images.find('B') != std::string::npos) {
+      Report("B: FAT32, 4 KiB clusters, known phase", fat_image, mebibytes << 20);
+    }
+    std::filesystem::remove(plain_image);
+    std::filesystem::remove(fat_image);
+  }
+  if (images.find('C') != std::string::npos) {
+    const std::string realistic_image = (folder / "realistic.img").string();
+    const uint64_t dense_mebibytes = std::min<uint64_t>(128, std::max<uint64_t>(1, mebibytes / 8));
+    const bench::BenchImageFacts realistic =
+        bench::WriteRealisticImage(realistic_image, mebibytes, dense_mebibytes);
+    std::printf(
+        "image C: %llu MiB of %zu documents split around %zu other files, then zeros, random "
+        "bytes and text; largest document %.1f MiB\n",
+        static_cast<unsigned long long>(dense_mebibytes), realistic.documents_placed,
+        realistic.files_placed - realistic.documents_placed,
+        static_cast<double>(realistic.largest_document) / (1 << 20));
+    Report("C: realistic, 512-byte sectors", realistic_image, mebibytes << 20);
+  }
   std::filesystem::remove_all(folder);
   return 0;
 }

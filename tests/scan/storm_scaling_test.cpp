@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "carvers/carver_harness.h"
+#include "scan/identify.h"
 #include "testimage/storm.h"
 
 namespace officecarve {
@@ -187,6 +188,29 @@ TEST_P(StormScaling, WorkPerByteStaysFlatWhenTheImageDoubles) {
     // Every block reached the carver under test through the search.
     const uint64_t blocks = 2 * kSmallBytes / (storm.name.ends_with("-512") ? 512 : 4096);
     EXPECT_GE(large.blocks_of_kind, blocks);
+  }
+}
+
+// The storms reach their carvers only through the search: every block's
+// first sector must be identified as the storm's kind, the mix's in turn.
+TEST(StormImages, EveryBlockStartsAHeaderOfItsKind) {
+  constexpr uint64_t kBytes = 64 * 1024;
+  const auto kinds = testimage::StormKinds();
+  for (const uint32_t block : {4096u, 512u}) {
+    const std::vector<uint8_t> mix = testimage::MixedStormImage(kBytes, block, false);
+    for (size_t index = 0; index < kinds.size(); ++index) {
+      const testimage::StormKind& storm = kinds[index];
+      const std::vector<uint8_t> image = testimage::StormImage(storm, kBytes, block);
+      for (uint64_t at = 0; at < kBytes; at += block) {
+        EXPECT_EQ(Identify(std::span(image).subspan(at, 512)), storm.kind)
+            << storm.name << " in blocks of " << block << " at " << at;
+      }
+      const uint64_t in_mix = index * block;
+      if (in_mix < kBytes) {
+        EXPECT_EQ(Identify(std::span(mix).subspan(in_mix, 512)), storm.kind)
+            << storm.name << " in the mix of blocks of " << block;
+      }
+    }
   }
 }
 
