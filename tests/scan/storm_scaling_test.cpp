@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,9 @@ struct StormCase {
   FileKind kind;  // every block's kind; None for the mixes
   std::function<std::vector<uint8_t>(uint64_t bytes)> build;
 };
+
+// Shown for a case in test listings instead of its bytes.
+void PrintTo(const StormCase& storm, std::ostream* out) { *out << storm.name; }
 
 // Kinds whose work still grows with the square of the image, skipped until
 // their carvers bound a failing walk. OFFICECARVE_STORM_ALL=1 runs them too.
