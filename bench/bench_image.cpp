@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <span>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "demo/demo_image.h"
 #include "demo/embedded_samples.h"
 #include "testimage/image_builder.h"
 
@@ -29,7 +34,92 @@ void FillText(testimage::ImageBuilder& chunk, int64_t first, int64_t last) {
   }
 }
 
+// Sentences of ordinary prose, so the text holds line breaks, spaces and
+// punctuation as documents' text does.
+void FillProse(std::span<uint8_t> bytes, uint64_t from) {
+  static constexpr std::string_view kProse =
+      "The committee met on Tuesday to review the budget for the coming year. Several members "
+      "asked whether the figures for travel and training could be reduced, and the treasurer "
+      "agreed to prepare a revised estimate.\nMinutes of the previous meeting were approved "
+      "without change; the next meeting will be held in the library at half past six.\n";
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<uint8_t>(kProse[(from + i) % kProse.size()]);
+  }
+}
+
+uint64_t SectorsFor(size_t bytes) { return (bytes + 511) / 512; }
+
+void WriteChunk(std::ofstream& out, std::span<const uint8_t> bytes) {
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+// Documents split after a few sectors around one foreign file and followed
+// by another, back to back, until the region is full.
+BenchImageFacts FillDenseRegion(testimage::ImageBuilder& region) {
+  BenchImageFacts facts;
+  std::vector<const demo::EmbeddedFile*> documents;
+  std::vector<const demo::EmbeddedFile*> foreign;
+  for (const demo::EmbeddedFile& sample : demo::EmbeddedSamples()) {
+    (demo::IsDocumentSample(sample) ? documents : foreign).push_back(&sample);
+  }
+  const uint64_t total = region.SectorCount();
+  region.FillNoise(0, static_cast<int64_t>(total) - 1, 3);
+  uint64_t at = 0;
+  for (size_t index = 0;; ++index) {
+    const auto& document = documents[index % documents.size()]->bytes;
+    const auto& inside = foreign[(2 * index) % foreign.size()]->bytes;
+    const auto& after = foreign[(2 * index + 1) % foreign.size()]->bytes;
+    const uint64_t first_units = 1 + index % 4;
+    const uint64_t inside_units = SectorsFor(inside.size());
+    const uint64_t end = at + SectorsFor(document.size()) + inside_units + SectorsFor(after.size());
+    if (end > total) break;
+    const auto gap_first = static_cast<int64_t>(at + first_units);
+    const std::pair<int64_t, int64_t> gap{gap_first,
+                                          gap_first + static_cast<int64_t>(inside_units) - 1};
+    const std::vector<int64_t> used =
+        region.PlaceFragmented(static_cast<int64_t>(at), document, std::span(&gap, 1));
+    region.Place(gap_first, inside);
+    region.Place(used.back() + 1, after);
+    at = static_cast<uint64_t>(used.back()) + 1 + SectorsFor(after.size());
+    facts.files_placed += 3;
+    ++facts.documents_placed;
+    facts.largest_document = std::max(facts.largest_document, document.size());
+  }
+  return facts;
+}
+
 }  // namespace
+
+BenchImageFacts WriteRealisticImage(const std::string& path, uint64_t mebibytes,
+                                    uint64_t dense_mebibytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  BenchImageFacts facts;
+  {
+    testimage::ImageBuilder dense(dense_mebibytes * 2048);
+    facts = FillDenseRegion(dense);
+    WriteChunk(out, dense.Bytes());
+  }
+  const uint64_t rest = (mebibytes - dense_mebibytes) << 20;
+  std::vector<uint8_t> chunk(kChunkSectors * 512);
+  for (uint64_t done = 0; done < rest; done += chunk.size()) {
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk.size(), rest - done));
+    const std::span<uint8_t> bytes(chunk.data(), count);
+    const uint64_t third = done * 3 / rest;
+    if (third == 0) {
+      std::fill(bytes.begin(), bytes.end(), uint8_t{0});
+    } else if (third == 1) {
+      const std::vector<uint8_t> random =
+          testimage::PseudoRandomBytes(count, static_cast<uint32_t>(done >> 20));
+      std::copy(random.begin(), random.end(), bytes.begin());
+    } else {
+      FillProse(bytes, done);
+    }
+    WriteChunk(out, bytes);
+  }
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+  return facts;
+}
 
 BenchImageFacts WriteBenchImage(const std::string& path, uint64_t mebibytes, bool fat32,
                                 uint64_t spacing_kib) {

@@ -6,103 +6,28 @@
 // printing MB/s, the ratio of each to (a), and the scan's peak memory.
 // Image A has 512-byte sectors and no file system, so every sector is
 // examined; image B is FAT32 with 4 KiB clusters, so only cluster starts are.
-// Usage: officecarve_bench_scan [MiB per image] [KiB between files] [folder]
-// (defaults 1024, 1024 and the system's temporary folder: some 500 documents
+// Image C is the realistic one: its first eighth (at most 128 MiB) documents
+// split around pictures, media and archives, back to back, then zeros, random
+// bytes and text; its whole recovery should take at most 2.5 times a plain
+// read, in at most 64 MiB plus the largest document.
+// Usage: officecarve_bench_scan [MiB per image] [KiB between files] [folder] [images]
+// (defaults 1024, 1024, the system's temporary folder and ABC: some 500 documents
 // and as many other files per GiB). The images and the recovered files go into
 // a new folder inside the given one, removed at the end.
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/vfs.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "bench/bench_image.h"
-#include "carvers/dispatch.h"
-#include "scan/scan_driver.h"
-#include "testimage/null_frontend.h"
+#include "bench/bench_run.h"
 
 namespace {
 
 using namespace officecarve;
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double PlainRead(const std::string& path) {
-  const auto start = Clock::now();
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  std::vector<char> buffer(64 * 1024);
-  while (read(fd, buffer.data(), buffer.size()) > 0) {
-  }
-  close(fd);
-  return Seconds(start);
-}
-
-// Notes when the recovery window opens: the search (and settling) is over.
-class TimingFrontend : public testimage::NullFrontend {
- public:
-  void ShowProgressWindow(ProgressWindow window, const std::string&) override {
-    if (window == ProgressWindow::kRecovery) recovery_opened = Clock::now();
-  }
-  Clock::time_point recovery_opened{};
-};
-
-struct ScanTimes {
-  double search = 0;
-  double whole = 0;
-  int recovered = 0;
-  long peak_kib = 0;
-};
-
-// Runs the scan in a child process, so its peak memory is the scan's alone
-// and not the image builder's.
-ScanTimes TimeScan(const std::string& image, const std::string& folder, bool check_verdicts) {
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    close(pipe_ends[0]);
-    Application app(TextVariant::English);
-    TimingFrontend frontend;
-    app.source.OpenImage(image);
-    ScanRequest request;
-    request.folder = folder;
-    request.first_text = "0";
-    request.last_text = std::to_string(app.source.Working().last_sector);
-    request.check_verdicts = check_verdicts;
-    const auto start = Clock::now();
-    const ScanReport report =
-        ScanDriver(app.source, frontend, app.state, app.texts, &DispatchFor).Start(request);
-    ScanTimes times;
-    times.whole = Seconds(start);
-    times.search = std::chrono::duration<double>(frontend.recovery_opened - start).count();
-    times.recovered = report.recovered_count;
-    const bool written = write(pipe_ends[1], &times, sizeof times) == sizeof times;
-    _exit(written ? 0 : 1);
-  }
-  close(pipe_ends[1]);
-  ScanTimes times;
-  const bool got = read(pipe_ends[0], &times, sizeof times) == sizeof times;
-  close(pipe_ends[0]);
-  int status = 0;
-  struct rusage usage {};
-  wait4(child, &status, 0, &usage);
-  if (!got) std::fprintf(stderr, "the scan process failed\n");
-  times.peak_kib = usage.ru_maxrss;
-  return times;
-}
+using namespace officecarve::bench;
 
 constexpr int kRuns = 7;
 
@@ -190,28 +115,6 @@ void Report(const char* title, const std::string& image, uint64_t bytes) {
               static_cast<double>(f.checked_peak_kib) / 1024);
 }
 
-// The file system the recovered files go to: creating files is part of a
-// recovery, and its cost differs from one file system to another.
-std::string FileSystemOf(const std::filesystem::path& folder) {
-  struct statfs info {};
-  if (statfs(folder.c_str(), &info) != 0) return "unknown";
-  switch (static_cast<unsigned long>(info.f_type)) {
-    case 0xEF53:
-      return "ext2/3/4";
-    case 0x01021994:
-      return "tmpfs";
-    case 0x58465342:
-      return "xfs";
-    case 0x9123683E:
-      return "btrfs";
-    default:
-      break;
-  }
-  char hex[32];
-  std::snprintf(hex, sizeof hex, "type %#lx", static_cast<unsigned long>(info.f_type));
-  return hex;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,22 +122,44 @@ int main(int argc, char** argv) {
   const uint64_t spacing_kib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1024;
   const std::filesystem::path parent =
       argc > 3 ? std::filesystem::path(argv[3]) : std::filesystem::temp_directory_path();
+  const std::string images = argc > 4 ? argv[4] : "ABC";
   const auto folder = parent / "officecarve-bench";
   std::filesystem::create_directories(folder);
-  const std::string plain_image = (folder / "sectors.img").string();
-  const std::string fat_image = (folder / "fat32.img").string();
-  const bench::BenchImageFacts facts =
-      bench::WriteBenchImage(plain_image, mebibytes, false, spacing_kib);
-  bench::WriteBenchImage(fat_image, mebibytes, true, spacing_kib);
-  std::printf(
-      "images of %llu MiB: %zu files placed each, %llu KiB apart, largest document %.1f MiB\n",
-      static_cast<unsigned long long>(mebibytes), facts.files_placed,
-      static_cast<unsigned long long>(spacing_kib),
-      static_cast<double>(facts.largest_document) / (1 << 20));
   std::printf("images and recovered files in %s (%s)\n", folder.string().c_str(),
               FileSystemOf(folder).c_str());
-  Report("A: 512-byte sectors, every sector examined", plain_image, mebibytes << 20);
-  Report("B: FAT32, 4 KiB clusters, known phase", fat_image, mebibytes << 20);
+  if (images.find('A') != std::string::npos || images.find('B') != std::string::npos) {
+    const std::string plain_image = (folder / "sectors.img").string();
+    const std::string fat_image = (folder / "fat32.img").string();
+    const bench::BenchImageFacts facts =
+        bench::WriteBenchImage(plain_image, mebibytes, false, spacing_kib);
+    bench::WriteBenchImage(fat_image, mebibytes, true, spacing_kib);
+    std::printf(
+        "images of %llu MiB: %zu files placed each, %llu KiB apart, largest document %.1f MiB\n",
+        static_cast<unsigned long long>(mebibytes), facts.files_placed,
+        static_cast<unsigned long long>(spacing_kib),
+        static_cast<double>(facts.largest_document) / (1 << 20));
+    if (images.find('A') != std::string::npos) {
+      Report("A: 512-byte sectors, every sector examined", plain_image, mebibytes << 20);
+    }
+    if (images.find('B') != std::string::npos) {
+      Report("B: FAT32, 4 KiB clusters, known phase", fat_image, mebibytes << 20);
+    }
+    std::filesystem::remove(plain_image);
+    std::filesystem::remove(fat_image);
+  }
+  if (images.find('C') != std::string::npos) {
+    const std::string realistic_image = (folder / "realistic.img").string();
+    const uint64_t dense_mebibytes = std::min<uint64_t>(128, std::max<uint64_t>(1, mebibytes / 8));
+    const bench::BenchImageFacts realistic =
+        bench::WriteRealisticImage(realistic_image, mebibytes, dense_mebibytes);
+    std::printf(
+        "image C: %llu MiB of %zu documents split around %zu other files, then zeros, random "
+        "bytes and text; largest document %.1f MiB\n",
+        static_cast<unsigned long long>(dense_mebibytes), realistic.documents_placed,
+        realistic.files_placed - realistic.documents_placed,
+        static_cast<double>(realistic.largest_document) / (1 << 20));
+    Report("C: realistic, 512-byte sectors", realistic_image, mebibytes << 20);
+  }
   std::filesystem::remove_all(folder);
   return 0;
 }

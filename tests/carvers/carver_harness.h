@@ -107,6 +107,7 @@ class CarverHarness : public ::testing::Test {
     image_ = bytes;
     auto handle = std::make_unique<testimage::MemoryHandle>(std::move(bytes), unit_bytes);
     unreadable_ = handle->unreadable();
+    read_counters_ = handle->counters();
     ASSERT_TRUE(source_.OpenHandle(std::move(handle), SourceType::kImage, "img", "img").ok);
     // An image has no device sector size; the tests choose the unit.
     source_.MutableWorking().bytes_per_sector = unit_bytes;
@@ -357,6 +358,8 @@ class CarverHarness : public ::testing::Test {
   std::shared_ptr<const std::vector<uint8_t>> image_;
   // Units of the open image that cannot be read.
   std::shared_ptr<std::set<int64_t>> unreadable_;
+  // What the source read from the open image.
+  std::shared_ptr<testimage::MemoryHandle::Counters> read_counters_;
 };
 
 }  // namespace officecarve::testing

@@ -1,0 +1,224 @@
+// Storms (every block the header of a file that never ends) of each kind, at
+// two sizes: doubling the image may at most double, with some slack, the
+// bytes a whole scan reads. A carver whose failing walks re-read what the
+// next candidate reads makes the count grow with the square of the image.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "carvers/carver_harness.h"
+#include "scan/identify.h"
+#include "testimage/storm.h"
+
+namespace officecarve {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint64_t kSmallBytes = 1 << 20;
+constexpr double kMaxGrowth = 2.5;
+// Generous for CI; a quadratic kind at these sizes takes seconds, not minutes.
+constexpr auto kBudget = std::chrono::seconds(30);
+
+struct StormCase {
+  std::string name;
+  FileKind kind;  // every block's kind; None for the mixes
+  std::function<std::vector<uint8_t>(uint64_t bytes)> build;
+};
+
+// Shown for a case in test listings instead of its bytes.
+void PrintTo(const StormCase& storm, std::ostream* out) { *out << storm.name; }
+
+// Kinds whose work still grows with the square of the image, skipped until
+// their carvers bound a failing walk. OFFICECARVE_STORM_ALL=1 runs them too.
+struct KnownQuadratic {
+  std::string_view name;
+  std::string_view reason;
+};
+constexpr KnownQuadratic kKnownQuadratic[] = {
+    {"jpeg-entropy", "the end-marker search reads on to the range end (bound 32 MiB)"},
+    {"jpeg-no-app-segment", "the end-marker search reads on to the range end (bound 32 MiB)"},
+    {"jpeg-segment-chain", "the header walk follows segments to the range end (bound 32 MiB)"},
+    {"png-chunk-chain", "the chunk walk reads a unit of every block to the range end"},
+    {"png-long-chunks", "long chunks are claimed to the range end, then released"},
+    {"tiff-far-directory", "a directory beyond the range is read up to (bound 200 MiB)"},
+    {"tiff-far-strips", "a strip beyond the range is read up to (bound 200 MiB)"},
+    {"x3f", "the directory search reads to the range end (bound 200 MiB)"},
+    {"asf-object-chain", "the object walk follows objects to the range end"},
+    {"mp4-box-chain", "the box walk follows boxes to the range end"},
+    {"3gp-box-chain", "the box walk follows boxes to the range end"},
+    {"iso-media-box-chain", "the box walk follows boxes to the range end"},
+    {"mpeg-packet-chain", "the packet walk follows packets to the bad pack at the image's end"},
+    {"zip-chain", "the record walk follows local headers to the range end"},
+    {"zip-descriptor", "the descriptor search reads to the range end (bound 200 MiB)"},
+    {"zipped-drawing-chain", "the record walk follows local headers to the range end"},
+    {"zipped-xml-chain", "the package walk reads every record to the range end"},
+    {"zipped-xml-descriptor", "the descriptor search reads to the range end (bound 200 MiB)"},
+    {"opendocument-chain", "the package walk reads every record to the range end"},
+    {"opendocument-descriptor", "the descriptor search reads to the range end (bound 200 MiB)"},
+    {"compound-far-fat", "a table sector beyond the range is read up to (bound 200 MiB)"},
+    {"compound-far-difat", "a table sector beyond the range is read up to (bound 200 MiB)"},
+    {"pdf", "the trailer search reads to the range end (bound 200 MiB)"},
+    {"rar-block-chain", "the block walk follows blocks to the range end"},
+    {"jpeg-entropy-512", "the end-marker search reads on to the range end (bound 32 MiB)"},
+    {"jpeg-no-app-segment-512", "the end-marker search reads on to the range end (bound 32 MiB)"},
+    {"jpeg-segment-chain-512", "the header walk follows segments to the range end (bound 32 MiB)"},
+    {"png-chunk-chain-512", "the chunk walk reads a unit of every block to the range end"},
+    {"png-long-chunks-512", "long chunks are claimed to the range end, then released"},
+    {"tiff-far-directory-512", "a directory beyond the range is read up to (bound 200 MiB)"},
+    {"tiff-far-strips-512", "a strip beyond the range is read up to (bound 200 MiB)"},
+    {"x3f-512", "the directory search reads to the range end (bound 200 MiB)"},
+    {"asf-object-chain-512", "the object walk follows objects to the range end"},
+    {"mp4-box-chain-512", "the box walk follows boxes to the range end"},
+    {"3gp-box-chain-512", "the box walk follows boxes to the range end"},
+    {"iso-media-box-chain-512", "the box walk follows boxes to the range end"},
+    {"mpeg-packet-chain-512", "the packet walk follows packets to the bad pack at the image's end"},
+    {"zip-chain-512", "the record walk follows local headers to the range end"},
+    {"zip-descriptor-512", "the descriptor search reads to the range end (bound 200 MiB)"},
+    {"zipped-drawing-chain-512", "the record walk follows local headers to the range end"},
+    {"zipped-xml-chain-512", "the package walk reads every record to the range end"},
+    {"zipped-xml-descriptor-512", "the descriptor search reads to the range end (bound 200 MiB)"},
+    {"opendocument-chain-512", "the package walk reads every record to the range end"},
+    {"opendocument-descriptor-512", "the descriptor search reads to the range end (bound 200 MiB)"},
+    {"compound-far-fat-512", "a table sector beyond the range is read up to (bound 200 MiB)"},
+    {"compound-far-difat-512", "a table sector beyond the range is read up to (bound 200 MiB)"},
+    {"pdf-512", "the trailer search reads to the range end (bound 200 MiB)"},
+    {"rar-block-chain-512", "the block walk follows blocks to the range end"},
+    {"mix", "the reading kinds above, each to the range end"},
+    {"mix-512", "the reading kinds above, each to the range end"},
+    {"truncated-scan-jpeg", "the end-marker search reads on to the range end"},
+    {"truncated-pdf", "the trailer search reads to the range end"},
+};
+
+const KnownQuadratic* FindKnownQuadratic(const std::string& name) {
+  for (const KnownQuadratic& known : kKnownQuadratic) {
+    if (known.name == name) return &known;
+  }
+  return nullptr;
+}
+
+std::vector<StormCase> Cases() {
+  std::vector<StormCase> cases;
+  for (const uint32_t block : {4096u, 512u}) {
+    const std::string suffix = block == 4096 ? "" : "-512";
+    for (const testimage::StormKind& storm : testimage::StormKinds()) {
+      cases.push_back({std::string(storm.name) + suffix, storm.kind, [&storm, block](uint64_t n) {
+                         return testimage::StormImage(storm, n, block);
+                       }});
+    }
+    cases.push_back({"mix" + suffix, FileKind::None,
+                     [block](uint64_t n) { return testimage::MixedStormImage(n, block, false); }});
+  }
+  cases.push_back({"mix-reaching-image-end", FileKind::None,
+                   [](uint64_t n) { return testimage::MixedStormImage(n, 4096, true); }});
+  for (const testimage::TruncatedStorm& storm : testimage::TruncatedStorms()) {
+    cases.push_back({std::string(storm.name), storm.kind, [&storm](uint64_t n) {
+                       return testimage::TruncatedStormImage(
+                           testing::SampleDocument(std::string(storm.sample)), n, 4096);
+                     }});
+  }
+  return cases;
+}
+
+std::string TestName(const ::testing::TestParamInfo<StormCase>& info) {
+  std::string name = info.param.name;
+  for (char& c : name) {
+    if (c == '-') c = '_';
+  }
+  return name;
+}
+
+struct ScanFigures {
+  uint64_t bytes_read = 0;
+  double seconds = 0;
+  bool finished = false;
+  uint64_t blocks_of_kind = 0;
+};
+
+class StormScaling : public testing::CarverHarness,
+                     public ::testing::WithParamInterface<StormCase> {
+ protected:
+  ScanFigures Scan(uint64_t bytes, Clock::time_point deadline) {
+    const std::vector<uint8_t> image = GetParam().build(bytes);
+    Open(std::make_shared<const std::vector<uint8_t>>(image), 512);
+    ClearFolder();
+    frontend_.on_pump = [deadline](ScanState& state, int) {
+      if (Clock::now() < deadline) return;
+      state.search_cancelled = true;
+      state.run_state = RunState::kStopped;
+    };
+    const auto start = Clock::now();
+    const ScanReport report = ScanAll();
+    ScanFigures figures;
+    figures.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    figures.bytes_read = read_counters_->bytes_read;
+    figures.finished = !report.stopped && !report.search_cancelled;
+    figures.blocks_of_kind = report.found_by_kind[static_cast<uint8_t>(GetParam().kind)];
+    return figures;
+  }
+};
+
+TEST_P(StormScaling, WorkPerByteStaysFlatWhenTheImageDoubles) {
+  const StormCase& storm = GetParam();
+  const KnownQuadratic* known = FindKnownQuadratic(storm.name);
+  const char* run_all = std::getenv("OFFICECARVE_STORM_ALL");
+  if (known != nullptr && (run_all == nullptr || std::string_view(run_all) != "1")) {
+    GTEST_SKIP() << known->reason;
+  }
+  const auto deadline = Clock::now() + kBudget;
+  const ScanFigures small = Scan(kSmallBytes, deadline);
+  const ScanFigures large = Scan(2 * kSmallBytes, deadline);
+  ASSERT_TRUE(small.finished && large.finished)
+      << "did not finish within " << kBudget.count() << " s";
+
+  const double growth =
+      static_cast<double>(large.bytes_read) / static_cast<double>(small.bytes_read);
+  std::printf(
+      "storm %-28s read %7.2f and %7.2f bytes per image byte, growth %.2f; %.3f s, %.3f s\n",
+      storm.name.c_str(), static_cast<double>(small.bytes_read) / kSmallBytes,
+      static_cast<double>(large.bytes_read) / (2 * kSmallBytes), growth, small.seconds,
+      large.seconds);
+  EXPECT_LE(growth, kMaxGrowth);
+  if (storm.kind != FileKind::None) {
+    // Every block reached the carver under test through the search.
+    const uint64_t blocks = 2 * kSmallBytes / (storm.name.ends_with("-512") ? 512 : 4096);
+    EXPECT_GE(large.blocks_of_kind, blocks);
+  }
+}
+
+// The storms reach their carvers only through the search: every block's
+// first sector must be identified as the storm's kind, the mix's in turn.
+TEST(StormImages, EveryBlockStartsAHeaderOfItsKind) {
+  constexpr uint64_t kBytes = 64 * 1024;
+  const auto kinds = testimage::StormKinds();
+  for (const uint32_t block : {4096u, 512u}) {
+    const std::vector<uint8_t> mix = testimage::MixedStormImage(kBytes, block, false);
+    for (size_t index = 0; index < kinds.size(); ++index) {
+      const testimage::StormKind& storm = kinds[index];
+      const std::vector<uint8_t> image = testimage::StormImage(storm, kBytes, block);
+      for (uint64_t at = 0; at < kBytes; at += block) {
+        EXPECT_EQ(Identify(std::span(image).subspan(at, 512)), storm.kind)
+            << storm.name << " in blocks of " << block << " at " << at;
+      }
+      const uint64_t in_mix = index * block;
+      if (in_mix < kBytes) {
+        EXPECT_EQ(Identify(std::span(mix).subspan(in_mix, 512)), storm.kind)
+            << storm.name << " in the mix of blocks of " << block;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Storms, StormScaling, ::testing::ValuesIn(Cases()), TestName);
+
+}  // namespace
+}  // namespace officecarve
