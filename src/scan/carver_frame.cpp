@@ -94,6 +94,11 @@ std::vector<ByteRun> CarverCall::ByteRuns(uint64_t file_length) const {
 }
 
 void CarverCall::KeepClaims() {
+  ForgetChainsIfClaimsSkipUnclaimed();
+  if (!claims_->empty()) last_kept_unit_ = claims_->back().last();
+  kept_units_ += claimed_units_;
+  run_cursor_ = 0;
+  units_before_cursor_ = 0;
   if (env_.claimed != nullptr && kept_runs_complete_) {
     for (const UnitRun& units : *claims_) AppendUnits(kept_runs_, units, env_.bytes_per_sector);
     if (kept_runs_.size() > env_.claimed->RunsLeft()) {
@@ -161,6 +166,7 @@ bool CarverCall::SkipClaim() {
     return false;
   }
   ClaimUnit(unit);
+  NoteSkipped(1);
   read_position_ += env_.bytes_per_sector;
   return true;
 }
@@ -181,6 +187,7 @@ bool CarverCall::SkipClaimUnits(uint64_t units) {
                                 : first + static_cast<int64_t>(units) - 1;
     const int64_t count = env_.map.NextClaimed(first, look_to) - first;
     ClaimRun(first, count);
+    NoteSkipped(static_cast<uint64_t>(count));
     read_position_ += count * unit_bytes;
     units -= static_cast<uint64_t>(count);
   }
@@ -262,6 +269,80 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   return {Outcome::kLimit, taken};
 }
 
+void CarverCall::NoteSkipped(uint64_t units) {
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  if (held_ % unit_bytes != 0) {
+    unit_mapping_lost_ = true;
+    return;
+  }
+  const uint64_t buffer_unit = held_ / unit_bytes + dropped_units_;
+  const uint64_t before = skip_marks_.empty() ? 0 : skip_marks_.back().skipped;
+  if (!skip_marks_.empty() && skip_marks_.back().buffer_unit == buffer_unit) {
+    skip_marks_.back().skipped += units;
+  } else {
+    skip_marks_.push_back({buffer_unit, before + units});
+  }
+}
+
+int64_t CarverCall::SourceUnitOfBufferUnit(uint64_t buffer_unit) {
+  if (unit_mapping_lost_) return -1;
+  const uint64_t absolute = buffer_unit + dropped_units_;
+  const auto mark =
+      std::upper_bound(skip_marks_.begin(), skip_marks_.end(), absolute,
+                       [](uint64_t unit, const SkipMark& skip) { return unit < skip.buffer_unit; });
+  const uint64_t claim = absolute + (mark == skip_marks_.begin() ? 0 : std::prev(mark)->skipped);
+  if (claim < kept_units_ || claim - kept_units_ >= claimed_units_) return -1;
+  const uint64_t index = claim - kept_units_;
+  // Walks move forward, so the run found last is where to look first.
+  if (run_cursor_ >= claims_->size() || index < units_before_cursor_) {
+    run_cursor_ = 0;
+    units_before_cursor_ = 0;
+  }
+  while (run_cursor_ < claims_->size()) {
+    const UnitRun& run = (*claims_)[run_cursor_];
+    if (index < units_before_cursor_ + static_cast<uint64_t>(run.count)) {
+      return run.first + static_cast<int64_t>(index - units_before_cursor_);
+    }
+    units_before_cursor_ += static_cast<uint64_t>(run.count);
+    ++run_cursor_;
+  }
+  return -1;
+}
+
+bool CarverCall::ChainFailsAt(uint64_t position) {
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  if (env_.failed_chains == nullptr || position >= held_) return false;
+  const int64_t unit = SourceUnitOfBufferUnit(position / unit_bytes);
+  if (unit < 0) return false;
+  const int64_t offset =
+      unit * static_cast<int64_t>(unit_bytes) + static_cast<int64_t>(position % unit_bytes);
+  if (env_.failed_chains->Holds(env_.carving_kind, offset)) return true;
+  if (chain_records_.size() < kMaxChainRecords) chain_records_.push_back(offset);
+  return false;
+}
+
+void CarverCall::FailChain() {
+  if (env_.failed_chains != nullptr) {
+    for (const int64_t offset : chain_records_) {
+      env_.failed_chains->Remember(env_.carving_kind, offset);
+    }
+  }
+  Fail();
+}
+
+void CarverCall::ForgetChainsIfClaimsSkipUnclaimed() {
+  if (env_.failed_chains == nullptr) return;
+  int64_t previous = last_kept_unit_;
+  for (const UnitRun& run : *claims_) {
+    if (previous >= 0 && run.first != previous + 1 &&
+        (run.first < previous || env_.map.NextUnclaimed(previous + 1, run.first - 1) < run.first)) {
+      env_.failed_chains->Forget();
+      return;
+    }
+    previous = run.last();
+  }
+}
+
 void CarverCall::TrimTo(uint64_t file_end) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
   // Rounded up without the addition, which would wrap for an end taken from
@@ -276,6 +357,7 @@ void CarverCall::TrimTo(uint64_t file_end) {
     run.count -= dropped;
     claimed_units_ -= static_cast<uint64_t>(dropped);
     read_position_ = first_dropped * static_cast<int64_t>(unit_bytes);
+    unit_mapping_lost_ = true;
     if (run.count == 0) claims_->pop_back();
   }
 }
@@ -287,15 +369,19 @@ void CarverCall::Compact(uint64_t& buffer_position) {
   std::memmove(buffer_->data(), buffer_->data() + drop, static_cast<size_t>(held_ - drop));
   held_ -= drop;
   buffer_position -= drop;
+  dropped_units_ += drop / unit_bytes;
   ShowProgress();
 }
 
 void CarverCall::ShrinkHeld(uint64_t bytes) {
-  if (bytes < held_) held_ = bytes;
+  if (bytes >= held_) return;
+  held_ = bytes;
+  unit_mapping_lost_ = true;
 }
 
 void CarverCall::DropHeld(uint64_t from, uint64_t to) {
   if (from >= to || to > held_) return;
+  unit_mapping_lost_ = true;
   std::memmove(buffer_->data() + from, buffer_->data() + to, static_cast<size_t>(held_ - to));
   held_ -= to - from;
 }

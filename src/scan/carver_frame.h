@@ -14,6 +14,7 @@
 #include "scan/carver_workspace.h"
 #include "scan/claimed_file_log.h"
 #include "scan/claimed_sector_map.h"
+#include "scan/failed_chains.h"
 #include "scan/needle_index.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -47,6 +48,9 @@ struct CarverEnv {
   // What the forward searches of the scan's calls learnt; a call without it
   // learns for itself alone.
   NeedleIndexes* needles = nullptr;
+  // Where record chains followed in this scan failed; without it each call
+  // follows its chain to the end.
+  FailedChains* failed_chains = nullptr;
   // Who gets the files and folders the scan makes (root working for a user).
   std::optional<FileOwner> owner = {};
   // When set, every completed carve is logged here with its byte runs, under
@@ -107,6 +111,15 @@ class CarverCall {
   };
   Ahead FindAhead(std::string_view needle, std::span<const uint8_t> tail, uint64_t max_units);
 
+  // For walks along a chain of records, at each record after the header's
+  // own: true when a chain of the kind being carved that went through the
+  // record at buffer `position` (held) is known to have failed, so this one
+  // fails from there too. Otherwise the record is noted for FailChain.
+  bool ChainFailsAt(uint64_t position);
+  // The chain failed for reasons of its own (it broke or ran out, not a check
+  // of the header's): its records are remembered and the call fails.
+  void FailChain();
+
   // Releases the claimed units beyond ceil(file_end / unit) from the end of
   // the claim list; the read position follows them back.
   void TrimTo(uint64_t file_end);
@@ -154,6 +167,13 @@ class CarverCall {
   void EndStorage();
   // The next unclaimed unit at or after the read position, or -1 past the range.
   int64_t NextUnclaimedUnit();
+  // The claims are about to be kept: chains remembered as failing may lead
+  // elsewhere once units beyond unclaimed ones are claimed.
+  void ForgetChainsIfClaimsSkipUnclaimed();
+  void NoteSkipped(uint64_t units);
+  // The source unit whose bytes are at buffer unit `buffer_unit`, or -1 when
+  // the buffer no longer says.
+  int64_t SourceUnitOfBufferUnit(uint64_t buffer_unit);
 
   CarverEnv& env_;
   int64_t header_offset_;
@@ -170,6 +190,25 @@ class CarverCall {
   // log; past the log's limit they are given up as incomplete.
   std::vector<ByteRun> kept_runs_;
   bool kept_runs_complete_ = true;
+  // How buffer units map to claimed units: units Compact dropped, and from
+  // which buffer unit on how many more units were claimed than held (skips).
+  // KeepClaims takes units off the claim list; DropHeld, ShrinkHeld and a
+  // TrimTo that releases lose the mapping.
+  uint64_t dropped_units_ = 0;
+  struct SkipMark {
+    uint64_t buffer_unit;
+    uint64_t skipped;
+  };
+  std::vector<SkipMark> skip_marks_;
+  uint64_t kept_units_ = 0;
+  int64_t last_kept_unit_ = -1;
+  bool unit_mapping_lost_ = false;
+  // Where the records ChainFailsAt saw lie on the source; past the limit the
+  // rest are not remembered.
+  static constexpr size_t kMaxChainRecords = 1u << 16;
+  std::vector<int64_t> chain_records_;
+  size_t run_cursor_ = 0;
+  uint64_t units_before_cursor_ = 0;
   // Indexes of a call that has no scan's to share.
   std::unique_ptr<NeedleIndexes> own_needles_;
   bool started_ = false;

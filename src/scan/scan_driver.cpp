@@ -380,9 +380,11 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   const VolumeGeometry& geometry = source_.Working();
   CarverWorkspace workspace;
   NeedleIndexes needles;
+  FailedChains failed_chains;
   CarverEnv env{source_, map, state_, frontend_, texts_};
   env.workspace = &workspace;
   env.needles = &needles;
+  env.failed_chains = &failed_chains;
   env.family_mask = request.family_mask;
   env.bytes_per_sector = geometry.bytes_per_sector;
   env.recovered = &report.files;
@@ -464,6 +466,8 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   // A thumbnail carved first would cut its picture apart; once the picture
   // has claimed it, it costs a bit test.
   region = regions_.size();
+  // Nested files claim below candidates already carved.
+  failed_chains.Forget();
   for (const int64_t i : nested) {
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));

@@ -46,7 +46,8 @@ void CarveIsoMedia(CarverEnv& env, std::string_view /*folder*/, int64_t offset) 
   uint64_t buffer_position = ftyp_size;
   uint64_t file_position = ftyp_size;
   while (true) {
-    if (!call.ReadUntil(buffer_position + kBoxHeaderBytes)) return call.Fail();
+    if (!call.ReadUntil(buffer_position + kBoxHeaderBytes)) return call.FailChain();
+    if (call.ChainFailsAt(buffer_position)) return call.FailChain();
     const std::span<const uint8_t> bytes = call.Bytes();
     uint64_t size = Be32At(bytes, buffer_position);
     // Sizes 0 (to the end of the file) and 1 (a 64-bit size follows) are not
@@ -56,7 +57,7 @@ void CarveIsoMedia(CarverEnv& env, std::string_view /*folder*/, int64_t offset) 
       call.TrimTo(file_position);
       return call.Complete();
     }
-    if (!HoldLongRecord(call, buffer_position, size, file_position)) return call.Fail();
+    if (!HoldLongRecord(call, buffer_position, size, file_position)) return call.FailChain();
     buffer_position += size;
     file_position += size;
     call.Compact(buffer_position);

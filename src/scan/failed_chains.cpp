@@ -1,0 +1,39 @@
+#include "scan/failed_chains.h"
+
+namespace officecarve {
+
+uint64_t FailedChains::Key(FileKind kind, int64_t record_offset) {
+  // Offsets on any disk fit in 56 bits; the key is never 0.
+  return (static_cast<uint64_t>(record_offset) << 8 | static_cast<uint8_t>(kind)) + 1;
+}
+
+size_t FailedChains::SlotOf(uint64_t key) const {
+  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 44) & (kSlots - 1);
+  while (slots_[slot] != 0 && slots_[slot] != key) slot = (slot + 1) & (kSlots - 1);
+  return slot;
+}
+
+void FailedChains::Remember(FileKind kind, int64_t record_offset) {
+  if (record_offset < 0) return;
+  if (slots_.empty()) slots_.assign(kSlots, 0);
+  if (used_slots_.size() >= kSlots / 4 * 3) Forget();
+  const uint64_t key = Key(kind, record_offset);
+  const size_t slot = SlotOf(key);
+  if (slots_[slot] == key) return;
+  slots_[slot] = key;
+  used_slots_.push_back(static_cast<uint32_t>(slot));
+}
+
+bool FailedChains::Holds(FileKind kind, int64_t record_offset) const {
+  if (slots_.empty() || record_offset < 0) return false;
+  const uint64_t key = Key(kind, record_offset);
+  return slots_[SlotOf(key)] == key;
+}
+
+void FailedChains::Forget() {
+  // Most scans forget a handful; clearing only those keeps that cheap.
+  for (const uint32_t slot : used_slots_) slots_[slot] = 0;
+  used_slots_.clear();
+}
+
+}  // namespace officecarve
