@@ -219,10 +219,18 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   const int64_t unit_bytes = env_.bytes_per_sector;
   const size_t length = needle.size();
   // The last bytes of the stream so far, joined with each next run's first
-  // ones for the occurrences that cross from one to the other.
+  // ones for the occurrences that cross from one to the other. They are read
+  // a unit at a time past the read window, which the candidates below keep
+  // using.
   std::vector<uint8_t> seam(tail.begin(), tail.end());
+  std::vector<uint8_t> unit_bytes_read;
+  auto read_unit = [&](int64_t unit) {
+    unit_bytes_read.resize(static_cast<size_t>(unit_bytes));
+    return env_.source.ReadSectorDirect(unit, unit_bytes_read.data());
+  };
   uint64_t taken = 0;
   int64_t cursor = read_position_ / unit_bytes;
+  int64_t previous_last = -1;
   while (taken < max_units) {
     const int64_t first = env_.map.NextUnclaimed(cursor, env_.range_last);
     if (first > env_.range_last) return {Outcome::kRangeEnd, taken};
@@ -232,14 +240,19 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
                                 ? env_.range_last
                                 : first + static_cast<int64_t>(wanted) - 1;
     const int64_t last = env_.map.NextClaimed(first, look_to) - 1;
+    if (previous_last >= 0) {
+      if (!read_unit(previous_last)) return {Outcome::kShortRead, taken};
+      seam.assign(unit_bytes_read.end() - static_cast<std::ptrdiff_t>(length - 1),
+                  unit_bytes_read.end());
+    }
     if (!seam.empty()) {
       const size_t seam_tail = seam.size();
-      std::vector<uint8_t> head(std::min<size_t>(length - 1, static_cast<size_t>(unit_bytes)));
-      if (!head.empty() && env_.source.ReadAt(head.data(), static_cast<uint32_t>(head.size()),
-                                              first * unit_bytes) != 0) {
-        return {Outcome::kShortRead, taken};
+      const size_t head = std::min<size_t>(length - 1, static_cast<size_t>(unit_bytes));
+      if (head > 0) {
+        if (!read_unit(first)) return {Outcome::kShortRead, taken};
+        seam.insert(seam.end(), unit_bytes_read.begin(),
+                    unit_bytes_read.begin() + static_cast<std::ptrdiff_t>(head));
       }
-      seam.insert(seam.end(), head.begin(), head.end());
       for (size_t at = 0; at < seam_tail && at + length <= seam.size(); ++at) {
         if (std::memcmp(seam.data() + at, needle.data(), length) == 0) {
           return {Outcome::kFound, taken + 1};
@@ -259,11 +272,7 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
       return {Outcome::kShortRead, taken + static_cast<uint64_t>(found.unreadable_unit - first)};
     }
     taken += static_cast<uint64_t>(last - first + 1);
-    seam.resize(length - 1);
-    if (env_.source.ReadAt(seam.data(), static_cast<uint32_t>(seam.size()),
-                           (last + 1) * unit_bytes - static_cast<int64_t>(seam.size())) != 0) {
-      return {Outcome::kShortRead, taken};
-    }
+    previous_last = last;
     cursor = last + 1;
   }
   return {Outcome::kLimit, taken};

@@ -45,8 +45,6 @@ struct KnownQuadratic {
   std::string_view reason;
 };
 constexpr KnownQuadratic kKnownQuadratic[] = {
-    {"jpeg-entropy", "the end-marker search reads on to the range end (bound 32 MiB)"},
-    {"jpeg-no-app-segment", "the end-marker search reads on to the range end (bound 32 MiB)"},
     {"jpeg-segment-chain", "the header walk follows segments to the range end (bound 32 MiB)"},
     {"png-chunk-chain", "the chunk walk reads a unit of every block to the range end"},
     {"png-long-chunks", "long chunks are claimed to the range end, then released"},
@@ -64,10 +62,7 @@ constexpr KnownQuadratic kKnownQuadratic[] = {
     {"opendocument-descriptor", "the descriptor search reads to the range end (bound 200 MiB)"},
     {"compound-far-fat", "a table sector beyond the range is read up to (bound 200 MiB)"},
     {"compound-far-difat", "a table sector beyond the range is read up to (bound 200 MiB)"},
-    {"pdf", "the trailer search reads to the range end (bound 200 MiB)"},
     {"rar-block-chain", "the block walk follows blocks to the range end"},
-    {"jpeg-entropy-512", "the end-marker search reads on to the range end (bound 32 MiB)"},
-    {"jpeg-no-app-segment-512", "the end-marker search reads on to the range end (bound 32 MiB)"},
     {"jpeg-segment-chain-512", "the header walk follows segments to the range end (bound 32 MiB)"},
     {"png-chunk-chain-512", "the chunk walk reads a unit of every block to the range end"},
     {"png-long-chunks-512", "long chunks are claimed to the range end, then released"},
@@ -85,12 +80,9 @@ constexpr KnownQuadratic kKnownQuadratic[] = {
     {"opendocument-descriptor-512", "the descriptor search reads to the range end (bound 200 MiB)"},
     {"compound-far-fat-512", "a table sector beyond the range is read up to (bound 200 MiB)"},
     {"compound-far-difat-512", "a table sector beyond the range is read up to (bound 200 MiB)"},
-    {"pdf-512", "the trailer search reads to the range end (bound 200 MiB)"},
     {"rar-block-chain-512", "the block walk follows blocks to the range end"},
     {"mix", "the reading kinds above, each to the range end"},
     {"mix-512", "the reading kinds above, each to the range end"},
-    {"truncated-scan-jpeg", "the end-marker search reads on to the range end"},
-    {"truncated-pdf", "the trailer search reads to the range end"},
 };
 
 const KnownQuadratic* FindKnownQuadratic(const std::string& name) {

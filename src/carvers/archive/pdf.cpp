@@ -19,7 +19,7 @@ constexpr std::string_view kEndMarker = "%%EOF";
 constexpr std::string_view kXref = "xref";
 // The header line and the binary comment usually after it hold no trailer.
 constexpr uint64_t kScanStart = 20;
-// The whole file is held while its end is looked for.
+// No longer file is looked for.
 constexpr uint64_t kMaxHeldBytes = 200ull * 1024 * 1024;
 
 constexpr bool IsLineBreak(uint8_t byte) { return byte == '\r' || byte == '\n'; }
@@ -41,10 +41,17 @@ class PdfEndScanner {
 
   // The file's length up to and including the line breaks after its last
   // end marker; nothing when the end is not found within the scan range, the
-  // readable units or the bytes we are willing to hold.
+  // readable units or the bytes we are willing to take.
   std::optional<uint64_t> FindEnd();
 
  private:
+  // Past the held bytes, in the middle of a line, only a "startxref" can
+  // change the state: the units before the two that end with the next one
+  // are claimed unread, and the scan goes on from the start of those two,
+  // which hold the keyword and the byte before it. False when there is none
+  // within the bound, the range or the readable units.
+  bool SkipToNextKeyword();
+
   void Refresh() {
     bytes_ = call_.Bytes().data();
     held_ = call_.Held();
@@ -62,7 +69,22 @@ class PdfEndScanner {
   CarverCall& call_;
   const uint8_t* bytes_ = nullptr;
   uint64_t held_ = 0;
+  uint64_t skipped_bytes_ = 0;
 };
+
+bool PdfEndScanner::SkipToNextKeyword() {
+  const uint64_t unit_bytes = call_.Env().bytes_per_sector;
+  const uint64_t taken = held_ + skipped_bytes_;
+  if (taken > kMaxHeldBytes) return false;
+  const CarverCall::Ahead ahead =
+      call_.FindAhead(kStartXref, {}, (kMaxHeldBytes - taken) / unit_bytes + 1);
+  if (ahead.outcome != CarverCall::Ahead::Outcome::kFound) return false;
+  if (ahead.units <= 2) return true;
+  if (!call_.SkipClaimUnits(ahead.units - 2)) return false;
+  skipped_bytes_ += (ahead.units - 2) * unit_bytes;
+  if (ahead.units - 2 >= CarverCall::kProgressEveryUnits) call_.ShowProgress();
+  return true;
+}
 
 std::optional<uint64_t> PdfEndScanner::FindEnd() {
   State state = State::kInLine;
@@ -71,7 +93,7 @@ std::optional<uint64_t> PdfEndScanner::FindEnd() {
   bool offset_is_zero = false;
   uint64_t position = kScanStart;
   while (true) {
-    if (held_ > kMaxHeldBytes) return std::nullopt;
+    if (held_ + skipped_bytes_ > kMaxHeldBytes) return std::nullopt;
     if (!Hold(position + 1)) return std::nullopt;
     const uint8_t byte = bytes_[position];
     const bool line_break = IsLineBreak(byte);
@@ -82,6 +104,8 @@ std::optional<uint64_t> PdfEndScanner::FindEnd() {
         if (position < held_) {
           ++position;
           state = State::kLineStart;
+        } else if (!SkipToNextKeyword()) {
+          return std::nullopt;
         }
         break;
       case State::kLineStart:
@@ -144,7 +168,9 @@ std::optional<uint64_t> PdfEndScanner::FindEnd() {
         } else {
           // Bytes past the range or unreadable cannot start an update: the
           // file ends here all the same.
-          if (!Hold(position + kXref.size()) || !TextAt(position, kXref)) return position;
+          if (!Hold(position + kXref.size()) || !TextAt(position, kXref)) {
+            return position + skipped_bytes_;
+          }
           position += kXref.size();
           state = State::kInLine;
         }
