@@ -352,6 +352,52 @@ void CarverCall::ForgetChainsIfClaimsSkipUnclaimed() {
   }
 }
 
+int64_t CarverCall::UnitAhead(uint64_t index) {
+  int64_t unit = read_position_ / env_.bytes_per_sector;
+  while (true) {
+    unit = env_.map.NextUnclaimed(unit, env_.range_last);
+    if (unit > env_.range_last) return -1;
+    const int64_t look_to = index > static_cast<uint64_t>(env_.range_last - unit)
+                                ? env_.range_last
+                                : unit + static_cast<int64_t>(index);
+    const int64_t stretch_end = env_.map.NextClaimed(unit, look_to);
+    const uint64_t stretch = static_cast<uint64_t>(stretch_end - unit);
+    if (index < stretch) return unit + static_cast<int64_t>(index);
+    index -= stretch;
+    unit = stretch_end;
+  }
+}
+
+bool CarverCall::PeekAt(uint64_t position, std::span<uint8_t> out) {
+  if (!started_ || ended_ || unit_mapping_lost_ || !skip_marks_.empty() || dropped_units_ > 0) {
+    return false;
+  }
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  size_t done = 0;
+  while (done < out.size()) {
+    const uint64_t at = position + done;
+    const size_t count =
+        static_cast<size_t>(std::min<uint64_t>(out.size() - done, unit_bytes - at % unit_bytes));
+    if (at + count <= held_) {
+      std::memcpy(out.data() + done, buffer_->data() + at, count);
+    } else {
+      // Held bytes are whole units, so a piece past them starts a unit past them.
+      if (held_ % unit_bytes != 0 || at < held_) return false;
+      const int64_t unit = UnitAhead((at - held_) / unit_bytes);
+      if (unit < 0) return false;
+      if (unit != peeked_unit_) {
+        peeked_.resize(static_cast<size_t>(unit_bytes));
+        peeked_unit_ = -1;
+        if (!env_.source.ReadSectorDirect(unit, peeked_.data())) return false;
+        peeked_unit_ = unit;
+      }
+      std::memcpy(out.data() + done, peeked_.data() + at % unit_bytes, count);
+    }
+    done += count;
+  }
+  return true;
+}
+
 void CarverCall::TrimTo(uint64_t file_end) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
   // Rounded up without the addition, which would wrap for an end taken from

@@ -120,6 +120,17 @@ class CarverCall {
   // of the header's): its records are remembered and the call fails.
   void FailChain();
 
+  // The source unit that ReadUntil would take as the `index`-th unit after
+  // the held ones (0 the next), without claiming it; -1 past the scan range.
+  // Costs a step per claimed stretch in between.
+  int64_t UnitAhead(uint64_t index);
+  // Copies the file's bytes [position, position + out.size()) from the held
+  // ones and the units ReadUntil would take next, without claiming or
+  // holding those, for a carver that checks a table far ahead before taking
+  // everything up to it. Only for calls that have not skipped or dropped
+  // bytes. False past the scan range or when a unit cannot be read.
+  bool PeekAt(uint64_t position, std::span<uint8_t> out);
+
   // Releases the claimed units beyond ceil(file_end / unit) from the end of
   // the claim list; the read position follows them back.
   void TrimTo(uint64_t file_end);
@@ -207,6 +218,9 @@ class CarverCall {
   // rest are not remembered.
   static constexpr size_t kMaxChainRecords = 1u << 16;
   std::vector<int64_t> chain_records_;
+  // The unit PeekAt read last, kept for the next peek into it.
+  int64_t peeked_unit_ = -1;
+  std::vector<uint8_t> peeked_;
   size_t run_cursor_ = 0;
   uint64_t units_before_cursor_ = 0;
   // Indexes of a call that has no scan's to share.

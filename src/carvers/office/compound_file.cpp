@@ -3,6 +3,7 @@
 // allocation table, the family from the names in its directory; the bytes
 // are written as read, the document taken to be the run of unclaimed units
 // from its header on.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -39,59 +40,99 @@ enum class Family { kNone = 0, kWord = 1, kSpreadsheet = 2, kPresentation = 3 };
 uint64_t SectorEnd(uint32_t sector) { return (uint64_t{sector} + 2) * kSectorBytes; }
 uint64_t SectorStart(uint32_t sector) { return (uint64_t{sector} + 1) * kSectorBytes; }
 
-bool AppendTableSector(CarverCall& call, uint32_t sector, std::vector<uint8_t>& fat) {
+// The tables may lie far ahead of the header: they are looked at where they
+// lie, and the document is taken up to its end only once they hold, so a
+// header whose tables point far ahead costs a few sectors, not the distance.
+class SectorPeek {
+ public:
+  explicit SectorPeek(CarverCall& call) : call_(call) {}
+
+  std::span<const uint8_t> Read(uint32_t sector) {
+    if (!call_.PeekAt(SectorStart(sector), bytes_)) return {};
+    extent_ = std::max(extent_, SectorEnd(sector));
+    return bytes_;
+  }
+  void Reach(uint64_t bytes) { extent_ = std::max(extent_, bytes); }
+  // How far the document's bytes must be taken for what was looked at.
+  uint64_t Extent() const { return extent_; }
+  // Whether the units up to the extent lie within the scan range.
+  bool ExtentFits() {
+    const uint64_t unit_bytes = call_.Env().bytes_per_sector;
+    const uint64_t units = extent_ / unit_bytes + (extent_ % unit_bytes != 0 ? 1 : 0);
+    const uint64_t held_units = call_.Held() / unit_bytes;
+    return units <= held_units || call_.UnitAhead(units - held_units - 1) >= 0;
+  }
+  // The bytes the call holds once it has taken everything up to the extent.
+  uint64_t HeldAtExtent() const {
+    const uint64_t unit_bytes = call_.Env().bytes_per_sector;
+    const uint64_t units = extent_ / unit_bytes + (extent_ % unit_bytes != 0 ? 1 : 0);
+    return std::max(call_.Held(), units * unit_bytes);
+  }
+
+ private:
+  CarverCall& call_;
+  std::array<uint8_t, kSectorBytes> bytes_{};
+  uint64_t extent_ = 0;
+};
+
+bool AppendTableSector(SectorPeek& peek, uint32_t sector, std::vector<uint8_t>& fat) {
   if (sector > kMaxTableSector || fat.size() >= kMaxFatSectors * kSectorBytes) return false;
-  if (!call.ReadUntil(SectorEnd(sector))) return false;
-  const auto bytes = call.Bytes().subspan(SectorStart(sector), kSectorBytes);
+  const std::span<const uint8_t> bytes = peek.Read(sector);
+  if (bytes.empty()) return false;
   fat.insert(fat.end(), bytes.begin(), bytes.end());
   return true;
 }
 
-bool CollectHeaderFat(CarverCall& call, std::vector<uint8_t>& fat) {
+bool CollectHeaderFat(std::span<const uint8_t> header, SectorPeek& peek,
+                      std::vector<uint8_t>& fat) {
   bool have_previous = false;
   uint32_t previous = 0;
   for (int i = 0; i < kHeaderFatEntries; ++i) {
-    const uint32_t sector = Le32At(call.Bytes(), 76 + 4 * i);
+    const uint32_t sector = Le32At(header, 76 + 4 * i);
     if (sector == kFreeSector) break;
     if (have_previous && sector <= previous) return false;
-    if (!AppendTableSector(call, sector, fat)) return false;
+    if (!AppendTableSector(peek, sector, fat)) return false;
     previous = sector;
     have_previous = true;
   }
   return true;
 }
 
-bool CollectDifatFat(CarverCall& call, std::vector<uint8_t>& fat) {
-  uint32_t difat = Le32At(call.Bytes(), 68);
+bool CollectDifatFat(std::span<const uint8_t> header, SectorPeek& peek, std::vector<uint8_t>& fat) {
+  uint32_t difat = Le32At(header, 68);
   bool have_previous = false;
   uint32_t previous = 0;
+  std::array<uint8_t, kSectorBytes> numbers{};
   for (int walked = 0; difat != kEndOfChain && difat != kFreeSector; ++walked) {
     if (walked >= kMaxDifatSectors || difat > kMaxTableSector) return false;
     if (have_previous && difat <= previous) return false;
-    if (!call.ReadUntil(SectorEnd(difat))) return false;
+    const std::span<const uint8_t> bytes = peek.Read(difat);
+    if (bytes.empty()) return false;
+    std::copy(bytes.begin(), bytes.end(), numbers.begin());
     for (int j = 0; j < kFatNumbersPerDifatSector; ++j) {
-      const uint32_t sector = Le32At(call.Bytes(), SectorStart(difat) + 4 * j);
+      const uint32_t sector = Le32At(numbers, 4 * j);
       if (sector == kFreeSector) continue;
-      if (!AppendTableSector(call, sector, fat)) return false;
+      if (!AppendTableSector(peek, sector, fat)) return false;
     }
     previous = difat;
     have_previous = true;
-    difat = Le32At(call.Bytes(), SectorStart(difat) + 508);
+    difat = Le32At(numbers, 508);
   }
   return true;
 }
 
-bool CollectDirectory(CarverCall& call, const std::vector<uint8_t>& fat,
-                      std::vector<uint8_t>& directory) {
-  const int64_t highest_usable = static_cast<int64_t>(call.Held() / kSectorBytes) - 2;
+bool CollectDirectory(std::span<const uint8_t> header, SectorPeek& peek,
+                      const std::vector<uint8_t>& fat, std::vector<uint8_t>& directory) {
+  const int64_t highest_usable = static_cast<int64_t>(peek.HeldAtExtent() / kSectorBytes) - 2;
   const uint64_t fat_entries = fat.size() / 4;
-  uint32_t sector = Le32At(call.Bytes(), 48);
+  uint32_t sector = Le32At(header, 48);
   while (sector != kEndOfChain) {
     if (static_cast<int64_t>(sector) > highest_usable || directory.size() >= kMaxDirectoryBytes ||
         sector >= fat_entries) {
       return false;
     }
-    const auto bytes = call.Bytes().subspan(SectorStart(sector), kSectorBytes);
+    const std::span<const uint8_t> bytes = peek.Read(sector);
+    if (bytes.empty()) return false;
     directory.insert(directory.end(), bytes.begin(), bytes.end());
     sector = Le32At(fat, uint64_t{sector} * 4);
   }
@@ -173,20 +214,28 @@ void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset) 
     return call.Fail();
   }
 
+  const std::vector<uint8_t> header(call.Bytes().begin(), call.Bytes().begin() + kSectorBytes);
+  SectorPeek peek(call);
   std::vector<uint8_t> fat;
-  if (!CollectHeaderFat(call, fat) || !CollectDifatFat(call, fat)) return call.Fail();
+  if (!CollectHeaderFat(header, peek, fat) || !CollectDifatFat(header, peek, fat)) {
+    return call.Fail();
+  }
 
   // The length ends with the last allocated sector; trailing free entries
   // of the table do not lengthen the file.
   for (uint64_t i = fat.size() / 4; i-- > 0;) {
     if (Le32At(fat, i * 4) == kFreeSector) continue;
     const uint64_t length = (i + 2) * kSectorBytes;
-    if (length > kMaxDocumentBytes || !call.ReadUntil(length)) return call.Fail();
+    if (length > kMaxDocumentBytes) return call.Fail();
+    peek.Reach(length);
     break;
   }
+  if (!peek.ExtentFits()) return call.Fail();
 
   std::vector<uint8_t> directory;
-  if (!CollectDirectory(call, fat, directory)) return call.Fail();
+  if (!CollectDirectory(header, peek, fat, directory) || !call.ReadUntil(peek.Extent())) {
+    return call.Fail();
+  }
   const Choice choice = ChooseExtension(ScanNames(directory), env.family_mask);
   if (!choice.extension.empty()) {
     WriteRecoveredDocument(call, folder, choice.extension, choice.family, call.Bytes());
