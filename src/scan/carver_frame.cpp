@@ -201,6 +201,13 @@ std::optional<uint64_t> CarverCall::SkipInsideRecord(uint64_t position, uint64_t
   if (rest < 2 * unit_bytes || position + rest < held_ + unit_bytes) return 0;
   const uint64_t units =
       std::min(rest / unit_bytes - 1, (position + rest - held_ - unit_bytes) / unit_bytes + 1);
+  // A record that runs past the scan range is given up before anything is
+  // claimed: claiming to the range end only to release it again would cost
+  // every such header the distance to the end.
+  if (UnitAhead(units - 1) < 0) {
+    last_stop_ = Stop::kRangeEnd;
+    return std::nullopt;
+  }
   if (!SkipClaimUnits(units)) return std::nullopt;
   rest -= units * unit_bytes;
   return units;

@@ -94,7 +94,8 @@ class CarverCall {
   // `rest` bytes still to come: while at least two units of it are left and
   // it covers a whole unit past the held bytes, that unit is claimed unread
   // and `rest` shrinks by a unit, so only the record's end is read. Returns
-  // the units skipped, or nothing when the scan range ended first.
+  // the units skipped, or nothing when the scan range ends first (and then
+  // nothing more is claimed).
   std::optional<uint64_t> SkipInsideRecord(uint64_t position, uint64_t& rest);
   // Where a pattern lies in the units still to come, found without reading
   // them into the buffer or claiming them: the units ReadUntil would take
