@@ -7,7 +7,6 @@
 
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
-#include "carvers/media/long_record.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
@@ -193,20 +192,13 @@ void CarveWindowsExecutable(CarverEnv& env, std::string_view /*folder*/, int64_t
   uint64_t end = extent->end;
   uint64_t covered = call.Held();
   if (extent->string_table != 0) {
-    // The string table's size is read where it lies; the units before it
-    // are claimed without being read.
+    // The string table's size is read where it lies, before anything up to
+    // it is claimed: a size refused then costs nothing.
     const uint64_t size_end = extent->string_table + kStringTableSizeBytes;
     if (!Bounded(call, size_end)) return call.Fail();
-    uint64_t size_at = extent->string_table;
-    if (size_end > call.Held()) {
-      const uint64_t buffer_position = call.Held();
-      uint64_t file_position = call.Held();
-      uint64_t record = size_end - buffer_position;
-      if (!HoldLongRecord(call, buffer_position, record, file_position)) return call.Fail();
-      size_at = buffer_position + record - kStringTableSizeBytes;
-      covered = file_position + call.Held() - buffer_position;
-    }
-    const uint32_t string_bytes = Le32At(call.Bytes(), size_at);
+    std::array<uint8_t, kStringTableSizeBytes> size_bytes{};
+    if (!call.PeekAt(extent->string_table, size_bytes)) return call.Fail();
+    const uint32_t string_bytes = Le32At(size_bytes, 0);
     const uint64_t symbols_end = extent->string_table + string_bytes;
     if (string_bytes < kStringTableSizeBytes || !Bounded(call, symbols_end)) return call.Fail();
     end = std::max(end, symbols_end);
