@@ -58,13 +58,14 @@ NeedleIndex::Found NeedleIndex::Scan(SectorSource& source, int64_t from, int64_t
       return {-1, unreadable};
     }
     const auto count = static_cast<uint32_t>(read_end - start);
-    if (source.ReadAt(chunk_.data(), count, start) != 0) {
+    // Straight from the source: the read window stays with the candidates,
+    // and a search runs ahead of them.
+    if (!source.ReadDirect(start, std::span(chunk_.data(), count))) {
       // Somewhere in there a unit cannot be read: find which, whole unit by
       // whole unit as the carvers read them, and stop there.
       std::vector<uint8_t> unit_bytes_read(static_cast<size_t>(unit_bytes));
       for (int64_t unit = start / unit_bytes; unit * unit_bytes < read_end; ++unit) {
-        if (source.ReadAt(unit_bytes_read.data(), static_cast<uint32_t>(unit_bytes),
-                          unit * unit_bytes) != 0) {
+        if (!source.ReadSectorDirect(unit, unit_bytes_read.data())) {
           unreadable = unit;
           break;
         }

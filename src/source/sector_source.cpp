@@ -136,8 +136,9 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     }
 
     // The recovery takes its candidates from the last to the first: when the
-    // request lies just before the window, the new one reaches back as far
-    // as forward, so the candidates below are served from it too.
+    // request lies just before the window, the new one reaches back three
+    // times as far as forward, so the candidates below are served from it
+    // too, with room for each to read a little ahead of its header.
     int64_t start = offset;
     const bool just_before = window_length_ > 0 && offset < window_start_ &&
                              window_start_ - offset < static_cast<int64_t>(kWindowBytes);
@@ -192,6 +193,29 @@ std::span<const uint8_t> SectorSource::WindowView(int64_t offset, uint32_t count
     if (count == 0 || ReadAt(&first, 1, offset) != 0 || !WindowHolds(offset, count)) return {};
   }
   return {window_.data() + (offset - window_start_), count};
+}
+
+bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
+  const int64_t bytes_per_sector = working_.bytes_per_sector;
+  if (!handle_ || offset < 0 || range_.last < 0 || bytes_per_sector <= 0 ||
+      range_.last >= INT64_MAX / bytes_per_sector - 1) {
+    return false;
+  }
+  const auto count = static_cast<int64_t>(destination.size());
+  if (offset > (range_.last + 1) * bytes_per_sector - count) return false;
+  if (WindowHolds(offset, static_cast<uint32_t>(count))) {
+    std::memcpy(destination.data(), window_.data() + (offset - window_start_), destination.size());
+    return true;
+  }
+  handle_position_ = -1;
+  if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t got = handle_->Read(destination.subspan(static_cast<size_t>(done)));
+    if (got <= 0) return false;
+    done += got;
+  }
+  return true;
 }
 
 uint32_t SectorSource::ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset) {

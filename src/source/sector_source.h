@@ -60,6 +60,11 @@ class SectorSource {
   std::span<const uint8_t> WindowView(int64_t offset, uint32_t count);
   // One sector straight from the handle, bypassing the window.
   bool ReadSectorDirect(int64_t sector, uint8_t* destination);
+  // The bytes [offset, offset + destination.size()) from the window when it
+  // holds them all, else straight from the handle, leaving the window to the
+  // reads that walk the candidates. False when any of them lies past the
+  // range or could not be read.
+  bool ReadDirect(int64_t offset, std::span<uint8_t> destination);
 
   bool IsOpen() const { return handle_ != nullptr; }
   SourceType Type() const { return type_; }
