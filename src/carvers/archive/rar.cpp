@@ -71,11 +71,15 @@ void CarveRar(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   uint64_t position = kMarker.size();
   // Every block moves the walk at least 7 bytes further into the file, and
   // reading or claiming past the scan range fails, so the walk ends.
+  // Nothing but the blocks from here on decides where the walk ends, so one
+  // that runs into a block of a chain known to fail fails there too.
   while (true) {
+    if (!call.ReadUntil(position + kBlockHeaderBytes)) return call.FailChain();
+    if (call.ChainFailsAt(position)) return call.FailChain();
     const std::optional<Block> block = ReadBlock(call, position);
-    if (!block) return call.Fail();
+    if (!block) return call.FailChain();
     const std::optional<uint64_t> next = PassRecord(call, position, block->length);
-    if (!next) return call.Fail();
+    if (!next) return call.FailChain();
     position = *next;
     call.Compact(position);
     if (block->type == kEndOfArchive) return call.Complete();

@@ -49,17 +49,21 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
     // Only the current record is ever looked at again; dropping what lies
     // before it keeps an archive of many entries small in memory.
     call.Compact(position);
+    // What ends the walk inside this loop depends on the records from here
+    // on alone, so a walk that runs into a record of a chain known to fail
+    // fails there too.
     ZipRecord record;
-    if (!ReadZipRecord(call, position, record)) return call.Fail();
+    if (!ReadZipRecord(call, position, record)) return call.FailChain();
+    if (call.ChainFailsAt(position)) return call.FailChain();
     if (record.signature == kZipLocalHeader && ZipLocalUsesDescriptor(call, position) &&
         !LengthThroughDescriptor(call, position, record.length)) {
-      return call.Fail();
+      return call.FailChain();
     }
     uint64_t rest = record.length;
-    if (!call.SkipInsideRecord(position, rest)) return call.Fail();
+    if (!call.SkipInsideRecord(position, rest)) return call.FailChain();
     const uint64_t record_start = position;
     position += rest;
-    if (!call.ReadUntil(position)) return call.Fail();
+    if (!call.ReadUntil(position)) return call.FailChain();
     archive_bytes += record.length;
     if (record.signature == kZipCentralHeader) {
       const auto bytes = call.Bytes();

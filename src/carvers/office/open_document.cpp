@@ -44,8 +44,9 @@ void CarveOpenDocument(CarverEnv& env, std::string_view folder, int64_t offset) 
   const OpenDocumentFamily* family = FamilyOf(OpenDocumentTypeOf(call.Bytes()));
   if (family == nullptr) return call.Fail();
 
-  const auto length = WalkWholeZipPackage(call, [](std::span<const uint8_t>) {});
-  if (!length) return call.Fail();
+  const ZipPackageWalk walk = WalkWholeZipPackage(call, [](std::span<const uint8_t>) {});
+  if (!walk.length) return walk.chain_broke ? call.FailChain() : call.Fail();
+  const auto& length = walk.length;
   if (env.family_mask & family->switch_bit) {
     call.ShrinkHeld(*length);
     WriteRecoveredDocument(call, folder, family->extension, family->family, call.Bytes());

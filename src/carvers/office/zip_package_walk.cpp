@@ -15,29 +15,30 @@ constexpr uint64_t kMaxPackageBytes = 1024ull * 1024 * 1024;
 
 }  // namespace
 
-std::optional<uint64_t> WalkWholeZipPackage(
+ZipPackageWalk WalkWholeZipPackage(
     CarverCall& call, const std::function<void(std::span<const uint8_t>)>& on_central_name) {
+  const ZipPackageWalk broke{std::nullopt, true};
   uint64_t position = 0;
   ZipStartCheck start_check;
-  if (!start_check.ReadFirstLocalName(call)) return std::nullopt;
+  if (!start_check.ReadFirstLocalName(call)) return {};
   // Every pass advances by at least one fixed record, and the package size
-  // is bounded, so the walk ends.
+  // is bounded, so the walk ends. Inside the loop only the records from the
+  // current one on decide where it breaks.
   while (true) {
     ZipRecord record;
-    if (position > kMaxPackageBytes || !ReadZipRecord(call, position, record)) {
-      return std::nullopt;
-    }
+    if (position > kMaxPackageBytes || !ReadZipRecord(call, position, record)) return broke;
+    if (call.ChainFailsAt(position)) return broke;
     if (record.signature == kZipLocalHeader && ZipLocalUsesDescriptor(call, position)) {
       const uint64_t data_start = ZipLocalDataStart(call, position);
-      if (!call.ReadUntil(data_start)) return std::nullopt;
+      if (!call.ReadUntil(data_start)) return broke;
       const auto end = FindDataDescriptorEnd(call, data_start, kMaxRecordBytes);
-      if (!end) return std::nullopt;
+      if (!end) return broke;
       record.length = *end - position;
     }
-    if (record.length > kMaxRecordBytes) return std::nullopt;
+    if (record.length > kMaxRecordBytes) return broke;
     const uint64_t start = position;
     position += record.length;
-    if (position > kMaxPackageBytes || !call.ReadUntil(position)) return std::nullopt;
+    if (position > kMaxPackageBytes || !call.ReadUntil(position)) return broke;
 
     if (record.signature == kZipCentralHeader) {
       start_check.SeeCentralHeader(call.Bytes(), start);
@@ -45,8 +46,8 @@ std::optional<uint64_t> WalkWholeZipPackage(
       on_central_name(call.Bytes().subspan(start + kZipCentralFixedBytes, name_length));
     }
     if (record.signature == kZipEndOfCentralDirectory) {
-      if (start_check.StartedInside()) return std::nullopt;
-      return position;
+      if (start_check.StartedInside()) return {};
+      return {position};
     }
   }
 }

@@ -25,12 +25,13 @@ void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset) {
   if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kLocalHeader) return call.Fail();
 
   const PackageFamily* chosen = nullptr;
-  const auto length = WalkWholeZipPackage(call, [&](std::span<const uint8_t> name) {
+  const ZipPackageWalk walk = WalkWholeZipPackage(call, [&](std::span<const uint8_t> name) {
     if (chosen != nullptr) return;
     const PackageFamily* family = FamilyOfEntryName(name);
     if (family != nullptr && (env.family_mask & family->switch_bit)) chosen = family;
   });
-  if (!length) return call.Fail();
+  if (!walk.length) return walk.chain_broke ? call.FailChain() : call.Fail();
+  const auto& length = walk.length;
 
   if (chosen != nullptr) {
     // The file ends with the end record's comment; what follows in the unit is not ours.
