@@ -8,7 +8,7 @@ uint64_t FailedChains::Key(FileKind kind, int64_t record_offset) {
 }
 
 size_t FailedChains::SlotOf(uint64_t key) const {
-  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 44) & (kSlots - 1);
+  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 40) & (kSlots - 1);
   while (slots_[slot] != 0 && slots_[slot] != key) slot = (slot + 1) & (kSlots - 1);
   return slot;
 }

@@ -25,7 +25,7 @@ class FailedChains {
  public:
   // A full table is forgotten and starts afresh: memory stays bounded, and
   // the cost is one more walk now and then.
-  static constexpr size_t kSlots = 1u << 20;
+  static constexpr size_t kSlots = 1u << 19;
 
   void Remember(FileKind kind, int64_t record_offset);
   bool Holds(FileKind kind, int64_t record_offset) const;
