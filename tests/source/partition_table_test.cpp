@@ -30,7 +30,7 @@ uint32_t Crc(const std::vector<uint8_t>& bytes, size_t at, size_t count) {
   return static_cast<uint32_t>(crc32(0, bytes.data() + at, static_cast<uInt>(count)));
 }
 
-struct GptSpec {
+struct GptLayout {
   uint32_t entry_count = 128;
   uint64_t first = 2048;  // of the one partition
   uint64_t last = 4095;
@@ -39,7 +39,7 @@ struct GptSpec {
 
 // A protective MBR, a GPT header in sector 1 and its entries from sector 2,
 // with correct checksums unless asked otherwise.
-void PutGpt(std::vector<uint8_t>& disk, const GptSpec& spec) {
+void PutGpt(std::vector<uint8_t>& disk, const GptLayout& layout) {
   const uint64_t sectors = disk.size() / 512;
   testing::PutMbrTable(disk, 0, {{0, 0xEE, 1, sectors - 1}});
   // Only the first 128 entries are written; a larger count is checked
@@ -47,8 +47,8 @@ void PutGpt(std::vector<uint8_t>& disk, const GptSpec& spec) {
   const size_t entries = 1024;
   std::memcpy(disk.data() + entries,
               "\xA2\xA0\xD0\xEB\xE5\xB9\x33\x44\x87\xC0\x68\xB6\xB7\x26\x99\xC7", 16);
-  testing::PutLe64(disk, entries + 32, spec.first);
-  testing::PutLe64(disk, entries + 40, spec.last);
+  testing::PutLe64(disk, entries + 32, layout.first);
+  testing::PutLe64(disk, entries + 40, layout.last);
   const size_t header = 512;
   std::memcpy(disk.data() + header, "EFI PART", 8);
   testing::PutLe32(disk, header + 8, 0x00010000);
@@ -58,10 +58,10 @@ void PutGpt(std::vector<uint8_t>& disk, const GptSpec& spec) {
   testing::PutLe64(disk, header + 40, 34);
   testing::PutLe64(disk, header + 48, sectors - 34);
   testing::PutLe64(disk, header + 72, 2);
-  testing::PutLe32(disk, header + 80, spec.entry_count);
+  testing::PutLe32(disk, header + 80, layout.entry_count);
   testing::PutLe32(disk, header + 84, 128);
   testing::PutLe32(disk, header + 88, Crc(disk, entries, size_t{128} * 128));
-  testing::PutLe32(disk, header + 16, Crc(disk, header, 92) + (spec.break_header_crc ? 1 : 0));
+  testing::PutLe32(disk, header + 16, Crc(disk, header, 92) + (layout.break_header_crc ? 1 : 0));
 }
 
 struct Opened {
