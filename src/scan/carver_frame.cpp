@@ -214,7 +214,7 @@ std::optional<uint64_t> CarverCall::SkipInsideRecord(uint64_t position, uint64_t
 }
 
 CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const uint8_t> tail,
-                                        uint64_t max_units) {
+                                        uint64_t max_units, uint64_t from_units) {
   using Outcome = Ahead::Outcome;
   if (!started_ || ended_) return {Outcome::kRangeEnd, 0};
   NeedleIndexes* needles = env_.needles;
@@ -237,6 +237,11 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   };
   uint64_t taken = 0;
   int64_t cursor = read_position_ / unit_bytes;
+  if (from_units > 0) {
+    cursor = UnitAhead(from_units);
+    if (cursor < 0) return {Outcome::kRangeEnd, from_units};
+    taken = from_units;
+  }
   int64_t previous_last = -1;
   while (taken < max_units) {
     const int64_t first = env_.map.NextUnclaimed(cursor, env_.range_last);
@@ -402,6 +407,38 @@ bool CarverCall::PeekAt(uint64_t position, std::span<uint8_t> out) {
     }
     done += count;
   }
+  return true;
+}
+
+bool CarverCall::ReleaseHeldUnits(std::span<const std::pair<uint64_t, uint64_t>> stretches) {
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  if (unit_mapping_lost_ || !skip_marks_.empty() || dropped_units_ > 0 || kept_units_ > 0 ||
+      held_ % unit_bytes != 0 || held_ / unit_bytes != claimed_units_) {
+    return false;
+  }
+  uint64_t previous_end = 0;
+  for (const auto& [first, end] : stretches) {
+    if (first < previous_end || end < first || end > claimed_units_) return false;
+    previous_end = end;
+  }
+  std::vector<UnitRun> kept;
+  uint64_t index = 0;
+  size_t stretch = 0;
+  for (const UnitRun& run : *claims_) {
+    for (int64_t unit = run.first; unit <= run.last(); ++unit, ++index) {
+      while (stretch < stretches.size() && index >= stretches[stretch].second) ++stretch;
+      if (stretch < stretches.size() && index >= stretches[stretch].first) {
+        env_.map.Release(unit);
+        --claimed_units_;
+      } else if (!kept.empty() && kept.back().last() + 1 == unit) {
+        ++kept.back().count;
+      } else {
+        kept.push_back({unit, 1});
+      }
+    }
+  }
+  claims_->swap(kept);
+  unit_mapping_lost_ = true;
   return true;
 }
 

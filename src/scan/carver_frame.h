@@ -51,6 +51,9 @@ struct CarverEnv {
   // Where record chains followed in this scan failed; without it each call
   // follows its chain to the end.
   FailedChains* failed_chains = nullptr;
+  // Bytes of reading and checking left for putting documents back together
+  // across gaps; the scan sets it in proportion to its range.
+  uint64_t rebuild_work_left = 256ull << 20;
   // Who gets the files and folders the scan makes (root working for a user).
   std::optional<FileOwner> owner = {};
   // When set, every completed carve is logged here with its byte runs, under
@@ -102,7 +105,9 @@ class CarverCall {
   // next, in order, searched as one stream that continues `tail` (the
   // stream's last bytes so far). Occurrences starting in the tail count,
   // after one more unit, as a search that rereads the tail with each new
-  // unit finds them. At most `max_units` units are taken.
+  // unit finds them. At most `max_units` units are taken. With `from_units`
+  // the search begins that many units ahead (`tail` then ends just before
+  // them), and the counts include them.
   struct Ahead {
     enum class Outcome { kFound, kLimit, kRangeEnd, kShortRead };
     Outcome outcome = Outcome::kLimit;
@@ -110,7 +115,8 @@ class CarverCall {
     // byte. Otherwise: the units that could be taken before the search stopped.
     uint64_t units = 0;
   };
-  Ahead FindAhead(std::string_view needle, std::span<const uint8_t> tail, uint64_t max_units);
+  Ahead FindAhead(std::string_view needle, std::span<const uint8_t> tail, uint64_t max_units,
+                  uint64_t from_units = 0);
 
   // For walks along a chain of records, at each record after the header's
   // own: true when a chain of the kind being carved that went through the
@@ -132,6 +138,13 @@ class CarverCall {
   // bytes. False past the scan range or when a unit cannot be read.
   bool PeekAt(uint64_t position, std::span<uint8_t> out);
 
+  // Releases the claims on the held units [first, end) of each stretch
+  // (ascending, disjoint; in units from the buffer's start): the file turned
+  // out not to contain them, as the gaps between a document's fragments. Only
+  // for calls that hold every unit they claimed, in order; false otherwise,
+  // and then nothing is released. Afterwards the buffer no longer maps onto
+  // the claims.
+  bool ReleaseHeldUnits(std::span<const std::pair<uint64_t, uint64_t>> stretches);
   // Releases the claimed units beyond ceil(file_end / unit) from the end of
   // the claim list; the read position follows them back.
   void TrimTo(uint64_t file_end);

@@ -5,12 +5,14 @@
 // records, not the data. An archive whose central directory shows an office
 // package (written by a producer that does not put "[Content_Types].xml"
 // first) is also saved as the document it is.
+#include <string>
 #include <string_view>
 
 #include "carvers/archive/zip_office_package.h"
 #include "carvers/archive/zip_records.h"
 #include "carvers/carvers.h"
 #include "carvers/office/zip_data_descriptor.h"
+#include "carvers/office/zip_package_rebuild.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
@@ -28,6 +30,26 @@ bool LengthThroughDescriptor(CarverCall& call, uint64_t position, uint64_t& leng
   if (!end) return false;
   length = *end - position;
   return true;
+}
+
+// The walk broke: the archive may lie in fragments with data nobody claimed
+// between them. The walk skipped and dropped what it could, so the rebuild
+// starts afresh from the header.
+void RebuildAfterBreak(CarverCall& broken, std::string_view folder) {
+  CarverEnv& env = broken.Env();
+  const int64_t offset = broken.HeaderOffset();
+  broken.FailChain();
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  const auto rebuilt = RebuildZipPackage(call);
+  if (!rebuilt) return call.Fail();
+  OfficePackageWatch office;
+  for (const std::string& name : rebuilt->names) {
+    office.SeeCentralName({reinterpret_cast<const uint8_t*>(name.data()), name.size()},
+                          env.family_mask);
+  }
+  if (!folder.empty()) office.SaveRebuiltIfPackage(call, folder, rebuilt->bytes);
+  call.Complete();
 }
 
 }  // namespace
@@ -53,17 +75,17 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
     // on alone, so a walk that runs into a record of a chain known to fail
     // fails there too.
     ZipRecord record;
-    if (!ReadZipRecord(call, position, record)) return call.FailChain();
-    if (call.ChainFailsAt(position)) return call.FailChain();
+    if (!ReadZipRecord(call, position, record)) return RebuildAfterBreak(call, folder);
+    if (call.ChainFailsAt(position)) return RebuildAfterBreak(call, folder);
     if (record.signature == kZipLocalHeader && ZipLocalUsesDescriptor(call, position) &&
         !LengthThroughDescriptor(call, position, record.length)) {
-      return call.FailChain();
+      return RebuildAfterBreak(call, folder);
     }
     uint64_t rest = record.length;
-    if (!call.SkipInsideRecord(position, rest)) return call.FailChain();
+    if (!call.SkipInsideRecord(position, rest)) return RebuildAfterBreak(call, folder);
     const uint64_t record_start = position;
     position += rest;
-    if (!call.ReadUntil(position)) return call.FailChain();
+    if (!call.ReadUntil(position)) return RebuildAfterBreak(call, folder);
     archive_bytes += record.length;
     if (record.signature == kZipCentralHeader) {
       const auto bytes = call.Bytes();

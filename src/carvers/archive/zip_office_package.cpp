@@ -41,4 +41,10 @@ void OfficePackageWatch::SaveIfPackage(CarverCall& call, std::string_view folder
   WriteRecoveredDocument(call, folder, family_->extension, family_->family, bytes);
 }
 
+void OfficePackageWatch::SaveRebuiltIfPackage(CarverCall& call, std::string_view folder,
+                                              std::span<const uint8_t> bytes) const {
+  if (!has_content_types_ || family_ == nullptr) return;
+  WriteRecoveredDocument(call, folder, family_->extension, family_->family, bytes);
+}
+
 }  // namespace officecarve

@@ -20,6 +20,10 @@ class OfficePackageWatch {
   // most 200 MiB. Its bytes are the units of the call's claim list, in
   // order, read back from the source: the walk skipped most of them unread.
   void SaveIfPackage(CarverCall& call, std::string_view folder, uint64_t archive_bytes) const;
+  // Writes `bytes`, a package put back together from its fragments, as a
+  // document when it is an office package.
+  void SaveRebuiltIfPackage(CarverCall& call, std::string_view folder,
+                            std::span<const uint8_t> bytes) const;
 
  private:
   bool has_content_types_ = false;

@@ -5,6 +5,7 @@
 
 #include "carvers/carvers.h"
 #include "carvers/office/save_document.h"
+#include "carvers/office/zip_package_rebuild.h"
 #include "carvers/office/zip_package_walk.h"
 #include "core/scan_state.h"
 #include "scan/carver_frame.h"
@@ -45,7 +46,15 @@ void CarveOpenDocument(CarverEnv& env, std::string_view folder, int64_t offset) 
   if (family == nullptr) return call.Fail();
 
   const ZipPackageWalk walk = WalkWholeZipPackage(call, [](std::span<const uint8_t>) {});
-  if (!walk.length) return walk.chain_broke ? call.FailChain() : call.Fail();
+  if (!walk.length) {
+    if (!walk.chain_broke) return call.Fail();
+    const auto rebuilt = RebuildZipPackage(call);
+    if (!rebuilt) return call.FailChain();
+    if (env.family_mask & family->switch_bit) {
+      WriteRecoveredDocument(call, folder, family->extension, family->family, rebuilt->bytes);
+    }
+    return call.Complete();
+  }
   const auto& length = walk.length;
   if (env.family_mask & family->switch_bit) {
     call.ShrinkHeld(*length);

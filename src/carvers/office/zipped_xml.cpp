@@ -2,11 +2,13 @@
 // by record from the first local header to the end-of-central-directory
 // record, which gives its exact length; the family comes from the central
 // directory's entry names. Nothing is decompressed.
+#include <string>
 #include <string_view>
 
 #include "carvers/carvers.h"
 #include "carvers/office/package_family.h"
 #include "carvers/office/save_document.h"
+#include "carvers/office/zip_package_rebuild.h"
 #include "carvers/office/zip_package_walk.h"
 #include "core/byte_order.h"
 #include "core/scan_state.h"
@@ -30,7 +32,24 @@ void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset) {
     const PackageFamily* family = FamilyOfEntryName(name);
     if (family != nullptr && (env.family_mask & family->switch_bit)) chosen = family;
   });
-  if (!walk.length) return walk.chain_broke ? call.FailChain() : call.Fail();
+  if (!walk.length) {
+    if (!walk.chain_broke) return call.Fail();
+    const auto rebuilt = RebuildZipPackage(call);
+    if (!rebuilt) return call.FailChain();
+    chosen = nullptr;
+    for (const std::string& name : rebuilt->names) {
+      const PackageFamily* family =
+          FamilyOfEntryName({reinterpret_cast<const uint8_t*>(name.data()), name.size()});
+      if (family != nullptr && (env.family_mask & family->switch_bit)) {
+        chosen = family;
+        break;
+      }
+    }
+    if (chosen != nullptr) {
+      WriteRecoveredDocument(call, folder, chosen->extension, chosen->family, rebuilt->bytes);
+    }
+    return call.Complete();
+  }
   const auto& length = walk.length;
 
   if (chosen != nullptr) {
