@@ -9,6 +9,9 @@
 #include <utility>
 
 #include "carvers/archive/zip_records.h"
+#include "carvers/office/jpeg_syntax_watch.h"
+#include "carvers/office/stored_gaps.h"
+#include "carvers/office/xml_syntax_watch.h"
 #include "core/byte_order.h"
 
 namespace officecarve {
@@ -24,6 +27,7 @@ constexpr int kTriesPerAnchor = 4;
 // A stream of nothing but local header signatures is given up on.
 constexpr size_t kMaxSignatures = 1u << 20;
 constexpr size_t kOutputChunk = 64 * 1024;
+constexpr size_t kOutputStep = 4 * 1024;
 
 struct CentralEntry {
   uint16_t flags = 0;
@@ -66,7 +70,7 @@ constexpr uint64_t kUnpackingLag = 64 * 1024;
 // Unpacking usually stops within a few bytes of a gap's start; where a
 // second gap is looked for, only the points this close are tried.
 constexpr uint64_t kNearLag = 4 * 1024;
-constexpr size_t kLeadsFollowed = 4;
+constexpr size_t kLeadsFollowed = 8;
 constexpr uint64_t kWorkPerPackage = 32ull << 20;
 constexpr uint64_t kWorkPerStreamByte = 16;
 
@@ -86,9 +90,18 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  bool Reset() {
+  // A strict inflater judges its output as a strict JpegSyntaxWatch and an
+  // XmlSyntaxWatch do, and stops at a long run of one byte in its input: Huffman-coded data
+  // never holds one, and deflate keeps raw only data it cannot compress,
+  // which has none either; zeros in a gap unpack without an error.
+  bool Reset(bool strict) {
     crc = crc32(0, nullptr, 0);
     ended = false;
+    strict_ = strict;
+    run_byte_ = 0;
+    run_ = 0;
+    jpeg_ = JpegSyntaxWatch(strict);
+    xml_ = {};
     return ok_ && inflateReset(&stream_) == Z_OK;
   }
   bool CopyFrom(const Inflater& other) {
@@ -96,12 +109,30 @@ class Inflater {
     ok_ = other.ok_ && inflateCopy(&stream_, const_cast<z_stream*>(&other.stream_)) == Z_OK;
     crc = other.crc;
     ended = other.ended;
+    strict_ = other.strict_;
+    run_byte_ = other.run_byte_;
+    run_ = other.run_;
+    jpeg_ = other.jpeg_;
+    xml_ = other.xml_;
     return ok_;
   }
 
   // Feeds `input`; false on a data error, on output past `limit` or on
   // input after the stream's end (Consumed() then tells how far it got).
   bool Feed(std::span<const uint8_t> input, uint64_t limit, std::vector<uint8_t>& out) {
+    const size_t usable = UsableInput(input);
+    return FeedAll(input.first(usable), limit, out) && usable == input.size();
+  }
+  uint64_t Consumed() const { return stream_.total_in; }
+  uint64_t Produced() const { return stream_.total_out; }
+
+  uint32_t crc = 0;
+  bool ended = false;
+
+ private:
+  static constexpr uint32_t kLongestRun = 128;
+
+  bool FeedAll(std::span<const uint8_t> input, uint64_t limit, std::vector<uint8_t>& out) {
     size_t at = 0;
     while (at < input.size()) {
       const size_t chunk = std::min<size_t>(input.size() - at, 1u << 30);
@@ -110,11 +141,16 @@ class Inflater {
       stream_.avail_in = static_cast<uInt>(chunk);
       while (stream_.avail_in > 0) {
         if (ended) return false;
+        // Small output steps, so a picture that stops making sense is
+        // caught near the input that broke it.
+        const size_t room = std::min(out.size(), kOutputStep);
         stream_.next_out = out.data();
-        stream_.avail_out = static_cast<uInt>(out.size());
+        stream_.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream_, Z_NO_FLUSH);
-        const size_t made = out.size() - stream_.avail_out;
+        const size_t made = room - stream_.avail_out;
         crc = crc32(crc, out.data(), static_cast<uInt>(made));
+        const auto made_bytes = std::span<const uint8_t>(out).first(made);
+        if (!jpeg_.See(made_bytes) || (strict_ && !xml_.See(made_bytes))) return false;
         if (result == Z_STREAM_END) {
           ended = true;
         } else if (result != Z_OK) {
@@ -126,15 +162,26 @@ class Inflater {
     }
     return true;
   }
-  uint64_t Consumed() const { return stream_.total_in; }
-  uint64_t Produced() const { return stream_.total_out; }
 
-  uint32_t crc = 0;
-  bool ended = false;
+  // How much of `input` comes before the end of a run too long to be
+  // compressed data (all of it for a lenient inflater).
+  size_t UsableInput(std::span<const uint8_t> input) {
+    if (!strict_) return input.size();
+    for (size_t i = 0; i < input.size(); ++i) {
+      run_ = input[i] == run_byte_ ? run_ + 1 : 1;
+      run_byte_ = input[i];
+      if (run_ >= kLongestRun) return i;
+    }
+    return input.size();
+  }
 
- private:
   z_stream stream_{};
   bool ok_ = false;
+  bool strict_ = false;
+  uint8_t run_byte_ = 0;
+  uint32_t run_ = 0;
+  JpegSyntaxWatch jpeg_;
+  XmlSyntaxWatch xml_;
 };
 
 class Reassembler {
@@ -368,7 +415,7 @@ Check Reassembler::CheckData(const CentralEntry& entry, const Mapping& m, uint64
     if (crc != entry.crc) return {false, data_end};
     return {true, 0};
   }
-  if (entry.method != kDeflated || !prefix_.Reset()) return {false, data_end};
+  if (entry.method != kDeflated || !prefix_.Reset(false)) return {false, data_end};
   for (const auto& piece : *pieces) {
     if (!prefix_.Feed(piece, entry.uncompressed, output_)) {
       return {false, data_start + prefix_.Consumed()};
@@ -496,6 +543,8 @@ bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end
       if (reach >= at + Unit()) leads.push_back({at, middle, reach});
     }
   }
+  // The right shift unpacks the whole middle fragment before it meets the
+  // next gap, so the leads that went furthest are followed first.
   std::sort(leads.begin(), leads.end(),
             [](const Lead& a, const Lead& b) { return a.reach - a.at > b.reach - b.at; });
   if (leads.size() > kLeadsFollowed) leads.resize(kLeadsFollowed);
@@ -561,22 +610,47 @@ std::optional<std::vector<Split>> Reassembler::SplitData(size_t index, uint64_t 
   high = std::min(high, data_end);
   if (low > high) return std::nullopt;
   if (entry.method == kStored) {
-    const auto split = SplitStored(entry, data_start, before, after, low, high);
-    if (!split) return std::nullopt;
-    return std::vector<Split>{{*split, after}};
+    if (const auto split = SplitStored(entry, data_start, before, after, low, high)) {
+      return std::vector<Split>{{*split, after}};
+    }
+    if (GapsLeft() < 2) return std::nullopt;
+    const StoredData data{stream_, data_start, data_end, entry.crc, Unit()};
+    // A second layout that also fits would leave the choice to chance.
+    const auto found = FindTwoStoredGaps(data, before, after, low, 2, work_left_);
+    if (found.size() != 1) return std::nullopt;
+    std::vector<Split> splits{{found[0].first, found[0].middle}, {found[0].second, after}};
+    scratch_.clear();
+    uint64_t from = data_start;
+    uint64_t shift = before;
+    for (const Split& split : splits) {
+      const auto piece = Locate(Mapping::Uniform(shift), from, split.at - from);
+      if (!piece) return std::nullopt;
+      scratch_.insert(scratch_.end(), (*piece)[0].begin(), (*piece)[0].end());
+      from = split.at;
+      shift = split.shift;
+    }
+    const auto piece = Locate(Mapping::Uniform(shift), from, data_end - from);
+    if (!piece) return std::nullopt;
+    scratch_.insert(scratch_.end(), (*piece)[0].begin(), (*piece)[0].end());
+    if (!PictureSyntaxHolds(scratch_)) return std::nullopt;
+    return splits;
   }
-  if (entry.method != kDeflated || !prefix_.Reset()) return std::nullopt;
+  if (entry.method != kDeflated) return std::nullopt;
   uint64_t start = AlignedAtOrBelow(low);
   if (start < low) start += Unit();
-  if (!FeedRange(prefix_, entry, data_start, std::min(start, data_end), before)) {
-    return std::nullopt;
+  start = std::min(start, data_end);
+  // The strict search sees a gap in a picture sooner; a flat picture fails
+  // it, and gets the lenient one.
+  for (const bool strict : {true, false}) {
+    std::vector<Split> splits;
+    if (prefix_.Reset(strict) && FeedRange(prefix_, entry, data_start, start, before) &&
+        ContinueInflating(entry, data_end, prefix_, start, before, after, high, GapsLeft(), 0,
+                          splits)) {
+      return splits;
+    }
+    if (work_left_ == 0) break;
   }
-  std::vector<Split> splits;
-  if (!ContinueInflating(entry, data_end, prefix_, std::min(start, data_end), before, after, high,
-                         GapsLeft(), 0, splits)) {
-    return std::nullopt;
-  }
-  return splits;
+  return std::nullopt;
 }
 
 std::optional<std::vector<Split>> Reassembler::SplitEntry(size_t index, uint64_t before,
