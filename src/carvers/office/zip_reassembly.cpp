@@ -480,7 +480,13 @@ bool Reassembler::FeedRange(Inflater& inflater, const CentralEntry& entry, uint6
                             uint64_t to, uint64_t shift) {
   if (to <= from) return true;
   const auto pieces = Locate(Mapping::Uniform(shift), from, to - from);
-  return pieces && Charge(to - from) && inflater.Feed((*pieces)[0], entry.uncompressed, output_);
+  if (!pieces || work_left_ == 0) return false;
+  // Charged for what was unpacked: a wrong place usually fails at once.
+  const uint64_t consumed = inflater.Consumed();
+  const uint64_t produced = inflater.Produced();
+  const bool fed = inflater.Feed((*pieces)[0], entry.uncompressed, output_);
+  const uint64_t work = inflater.Consumed() - consumed + (inflater.Produced() - produced) / 16;
+  return Charge(std::max<uint64_t>(work, 64)) && fed;
 }
 
 bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end,
