@@ -56,7 +56,7 @@ double PlainRead(const std::string& path) {
 }
 
 ScanTimes TimeScan(const std::string& image, const std::string& folder, bool check_verdicts,
-                   double budget_seconds) {
+                   double budget_seconds, bool estimate_grid) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) return {.ran = false};
   const pid_t child = fork();
@@ -75,6 +75,7 @@ ScanTimes TimeScan(const std::string& image, const std::string& folder, bool che
     request.first_text = "0";
     request.last_text = std::to_string(app.source.Working().last_sector);
     request.check_verdicts = check_verdicts;
+    if (estimate_grid) request.grid = {LossReason::kRepartitioned, false};
     const ScanReport report =
         ScanDriver(app.source, frontend, app.state, app.texts, &DispatchFor).Start(request);
     ScanTimes times;

@@ -386,7 +386,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   env.needles = &needles;
   env.failed_chains = &failed_chains;
   env.rebuild_work_left +=
-      4 * static_cast<uint64_t>(report.last - report.first + 1) * geometry.bytes_per_sector;
+      16 * static_cast<uint64_t>(report.last - report.first + 1) * geometry.bytes_per_sector;
   env.family_mask = request.family_mask;
   env.bytes_per_sector = geometry.bytes_per_sector;
   env.recovered = &report.files;

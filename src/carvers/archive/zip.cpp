@@ -35,13 +35,13 @@ bool LengthThroughDescriptor(CarverCall& call, uint64_t position, uint64_t& leng
 // The walk broke: the archive may lie in fragments with data nobody claimed
 // between them. The walk skipped and dropped what it could, so the rebuild
 // starts afresh from the header.
-void RebuildAfterBreak(CarverCall& broken, std::string_view folder) {
+void RebuildAfterBreak(CarverCall& broken, std::string_view folder, uint64_t intact) {
   CarverEnv& env = broken.Env();
   const int64_t offset = broken.HeaderOffset();
   broken.FailChain();
   CarverCall call(env, offset);
   if (!call.Started()) return;
-  const auto rebuilt = RebuildZipPackage(call);
+  const auto rebuilt = RebuildZipPackage(call, intact);
   if (!rebuilt) return call.Fail();
   OfficePackageWatch office;
   for (const std::string& name : rebuilt->names) {
@@ -65,6 +65,10 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
   if (!start_check.ReadFirstLocalName(call)) return call.Fail();
   uint64_t position = 0;
   uint64_t archive_bytes = 0;
+  // The records before the last one read are the archive's own: a gap
+  // inside the last one's data shows only at the record after it.
+  uint64_t intact = 0;
+  uint64_t last_start = 0;
   // Every record moves the position on by at least its fixed part, whose
   // bytes are read from the scan range, so the range bounds the walk.
   while (true) {
@@ -74,18 +78,20 @@ void CarveZip(CarverEnv& env, std::string_view folder, int64_t offset) {
     // What ends the walk inside this loop depends on the records from here
     // on alone, so a walk that runs into a record of a chain known to fail
     // fails there too.
+    intact = last_start;
+    last_start = archive_bytes;
     ZipRecord record;
-    if (!ReadZipRecord(call, position, record)) return RebuildAfterBreak(call, folder);
-    if (call.ChainFailsAt(position)) return RebuildAfterBreak(call, folder);
+    if (!ReadZipRecord(call, position, record)) return RebuildAfterBreak(call, folder, intact);
+    if (call.ChainFailsAt(position)) return RebuildAfterBreak(call, folder, intact);
     if (record.signature == kZipLocalHeader && ZipLocalUsesDescriptor(call, position) &&
         !LengthThroughDescriptor(call, position, record.length)) {
-      return RebuildAfterBreak(call, folder);
+      return RebuildAfterBreak(call, folder, intact);
     }
     uint64_t rest = record.length;
-    if (!call.SkipInsideRecord(position, rest)) return RebuildAfterBreak(call, folder);
+    if (!call.SkipInsideRecord(position, rest)) return RebuildAfterBreak(call, folder, intact);
     const uint64_t record_start = position;
     position += rest;
-    if (!call.ReadUntil(position)) return RebuildAfterBreak(call, folder);
+    if (!call.ReadUntil(position)) return RebuildAfterBreak(call, folder, intact);
     archive_bytes += record.length;
     if (record.signature == kZipCentralHeader) {
       const auto bytes = call.Bytes();

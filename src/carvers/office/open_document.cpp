@@ -48,7 +48,7 @@ void CarveOpenDocument(CarverEnv& env, std::string_view folder, int64_t offset) 
   const ZipPackageWalk walk = WalkWholeZipPackage(call, [](std::span<const uint8_t>) {});
   if (!walk.length) {
     if (!walk.chain_broke) return call.Fail();
-    const auto rebuilt = RebuildZipPackage(call);
+    const auto rebuilt = RebuildZipPackage(call, walk.intact);
     if (!rebuilt) return call.FailChain();
     if (env.family_mask & family->switch_bit) {
       WriteRecoveredDocument(call, folder, family->extension, family->family, rebuilt->bytes);

@@ -1,7 +1,9 @@
 #include "carvers/office/zip_data_descriptor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <span>
+#include <string_view>
 
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
@@ -32,10 +34,40 @@ bool DescriptorEndsAt(std::span<const uint8_t> bytes, uint64_t data_start, uint6
   return next >= data_start + 12 && Le32At(bytes, next - 8) == next - 12 - data_start;
 }
 
+// Where the next end-of-central-directory record can begin at the latest,
+// from `from` on: found among the held bytes or the units ahead without
+// reading them, or nothing when there is none within `limit`.
+std::optional<uint64_t> NextEndRecordBefore(CarverCall& call, uint64_t from, uint64_t limit) {
+  static constexpr std::string_view kEnd = "PK\x05\x06";
+  const auto held = call.Bytes();
+  if (from < held.size()) {
+    const auto it = std::search(held.begin() + static_cast<std::ptrdiff_t>(from), held.end(),
+                                kEnd.begin(), kEnd.end());
+    if (it != held.end()) return static_cast<uint64_t>(it - held.begin());
+  }
+  const uint64_t unit = call.Env().bytes_per_sector;
+  if (held.size() % unit != 0 || limit <= held.size()) return limit;
+  const size_t tail = std::min<size_t>(held.size(), kEnd.size() - 1);
+  const CarverCall::Ahead ahead =
+      call.FindAhead(kEnd, held.last(tail), (limit - held.size()) / unit + 1);
+  switch (ahead.outcome) {
+    case CarverCall::Ahead::Outcome::kFound:
+    case CarverCall::Ahead::Outcome::kShortRead:
+      return held.size() + ahead.units * unit;
+    case CarverCall::Ahead::Outcome::kLimit:
+    case CarverCall::Ahead::Outcome::kRangeEnd:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<uint64_t> FindDataDescriptorEnd(CarverCall& call, uint64_t data_start,
                                               uint64_t max_entry_bytes) {
+  const auto end_record = NextEndRecordBefore(call, data_start, data_start + max_entry_bytes + 24);
+  if (!end_record) return std::nullopt;
+  max_entry_bytes = std::min(max_entry_bytes, *end_record - std::min(*end_record, data_start));
   // The shortest descriptor (no signature, 12 bytes) after empty data.
   uint64_t next = data_start + 12;
   while (next - data_start <= max_entry_bytes + 24) {

@@ -13,7 +13,9 @@ class CarverCall;
 // without its signature and in 32- or 64-bit form, whose compressed size
 // equals its distance from `data_start` and which is followed directly by the
 // next local or central header. Returns the buffer position just after it,
-// or nothing when no such descriptor lies within `max_entry_bytes`.
+// or nothing when no such descriptor lies within `max_entry_bytes`, or
+// before the next end-of-central-directory record: a walk ends only at one,
+// so the data cannot run past it (and with none ahead, the walk cannot end).
 std::optional<uint64_t> FindDataDescriptorEnd(CarverCall& call, uint64_t data_start,
                                               uint64_t max_entry_bytes);
 

@@ -18,12 +18,13 @@ struct RebuiltZipPackage {
 };
 
 // For a call whose buffer holds a ZIP package from its first local header up
-// to where the walk of its records broke: finds the package's end record
+// to where the walk of its records broke (the first `intact` bytes are the
+// package's own, from a walk that read them): finds the package's end record
 // further on, among the units the call would read next, reads up to it, and
 // rebuilds the package from its fragments (see zip_reassembly.h). On success
 // the call holds every unit up to the end record but claims only the
 // package's own; the gap units are released for other carvers. On failure
 // nothing has changed that Fail would not undo.
-std::optional<RebuiltZipPackage> RebuildZipPackage(CarverCall& call);
+std::optional<RebuiltZipPackage> RebuildZipPackage(CarverCall& call, uint64_t intact);
 
 }  // namespace officecarve

@@ -22,6 +22,9 @@ struct ZipPackageWalk {
   std::optional<uint64_t> length;
   // The records broke on their own account: the call should end with FailChain.
   bool chain_broke = false;
+  // When they broke: the bytes before the last record read whole, which are
+  // the package's own.
+  uint64_t intact = 0;
 };
 ZipPackageWalk WalkWholeZipPackage(
     CarverCall& call, const std::function<void(std::span<const uint8_t>)>& on_central_name);

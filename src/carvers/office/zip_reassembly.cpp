@@ -72,6 +72,7 @@ constexpr uint64_t kUnpackingLag = 64 * 1024;
 constexpr uint64_t kNearLag = 4 * 1024;
 constexpr size_t kLeadsFollowed = 8;
 constexpr uint64_t kWorkPerPackage = 32ull << 20;
+constexpr uint64_t kStateCopyWork = 4096;
 constexpr uint64_t kWorkPerStreamByte = 16;
 
 struct Check {
@@ -242,6 +243,10 @@ class Reassembler {
   bool FeedRange(Inflater& inflater, const CentralEntry& entry, uint64_t from, uint64_t to,
                  uint64_t shift);
   Inflater& InflaterAt(size_t slot);
+  // Copying an inflater's state copies its 32 KiB window: work as well.
+  bool CopyState(Inflater& to, const Inflater& from) {
+    return Charge(kStateCopyWork) && to.CopyFrom(from);
+  }
   // Entries [first, end) lie between a local header found at shift `before`
   // and the next anchor at shift `after`; notes where the gaps between them
   // begin. False when no gaps within one entry make every entry check.
@@ -497,7 +502,7 @@ bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end
   Inflater& trial = InflaterAt(2 * depth + 1);
   const uint64_t data_start = data_end - entry.compressed;
   // How far the data unpacks at this shift bounds where the next gap begins.
-  if (!walker.CopyFrom(state)) return false;
+  if (!CopyState(walker, state)) return false;
   uint64_t unpacks_to = data_end;
   if (!FeedRange(walker, entry, x, data_end, shift)) unpacks_to = data_start + walker.Consumed();
   unpacks_to = std::min(unpacks_to, high);
@@ -509,11 +514,11 @@ bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end
 
   // One gap, after which the data runs on at `after` to its end.
   uint64_t y = first_point(kUnpackingLag);
-  if (!walker.CopyFrom(state) || !FeedRange(walker, entry, x, y, shift)) return false;
+  if (!CopyState(walker, state) || !FeedRange(walker, entry, x, y, shift)) return false;
   const uint64_t near = first_point(kNearLag);
   std::vector<uint64_t> near_points;
   for (; y <= unpacks_to; y += Unit()) {
-    if (trial.CopyFrom(walker) && FeedRange(trial, entry, y, data_end, after) && trial.ended &&
+    if (CopyState(trial, walker) && FeedRange(trial, entry, y, data_end, after) && trial.ended &&
         trial.Produced() == entry.uncompressed && trial.crc == entry.crc) {
       splits.push_back({y, after});
       return true;
@@ -533,7 +538,7 @@ bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end
     uint64_t reach = 0;
   };
   std::vector<Lead> leads;
-  if (!walker.CopyFrom(state) || !FeedRange(walker, entry, x, near_points.front(), shift)) {
+  if (!CopyState(walker, state) || !FeedRange(walker, entry, x, near_points.front(), shift)) {
     return false;
   }
   for (const uint64_t at : near_points) {
@@ -541,7 +546,7 @@ bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end
       break;
     }
     for (uint64_t middle = shift + Unit(); middle < after; middle += Unit()) {
-      if (!trial.CopyFrom(walker)) return false;
+      if (!CopyState(trial, walker)) return false;
       const uint64_t probe_end = std::min(data_end, at + kUnpackingLag);
       uint64_t reach = probe_end;
       if (!FeedRange(trial, entry, at, probe_end, middle)) reach = data_start + trial.Consumed();
@@ -555,7 +560,7 @@ bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end
             [](const Lead& a, const Lead& b) { return a.reach - a.at > b.reach - b.at; });
   if (leads.size() > kLeadsFollowed) leads.resize(kLeadsFollowed);
   for (const Lead& lead : leads) {
-    if (!walker.CopyFrom(state) || !FeedRange(walker, entry, x, lead.at, shift)) return false;
+    if (!CopyState(walker, state) || !FeedRange(walker, entry, x, lead.at, shift)) return false;
     if (!FeedRange(walker, entry, lead.at, lead.at + Unit(), lead.shift)) continue;
     splits.push_back({lead.at, lead.shift});
     if (ContinueInflating(entry, data_end, walker, lead.at + Unit(), lead.shift, after, data_end,

@@ -34,7 +34,7 @@ void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset) {
   });
   if (!walk.length) {
     if (!walk.chain_broke) return call.Fail();
-    const auto rebuilt = RebuildZipPackage(call);
+    const auto rebuilt = RebuildZipPackage(call, walk.intact);
     if (!rebuilt) return call.FailChain();
     chosen = nullptr;
     for (const std::string& name : rebuilt->names) {
