@@ -10,7 +10,7 @@ scripts/install-deps.sh ci
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DOFFICECARVE_FUZZ=ON \
   -DOFFICECARVE_GUI=OFF -DOFFICECARVE_TESTS=OFF -DOFFICECARVE_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$(nproc)" --target identify_fuzz probe_fuzz carvers_fuzz scan_fuzz verdict_fuzz
+cmake --build build-fuzz -j "$(nproc)" --target identify_fuzz probe_fuzz carvers_fuzz scan_fuzz verdict_fuzz reassembly_fuzz
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -24,7 +24,7 @@ done
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for target in identify_fuzz probe_fuzz carvers_fuzz scan_fuzz verdict_fuzz; do
+for target in identify_fuzz probe_fuzz carvers_fuzz scan_fuzz verdict_fuzz reassembly_fuzz; do
   mkdir -p "$work/$target"
   cp "$work"/seeds/* "$work/$target/"
   echo "fuzzing $target for ${seconds}s"

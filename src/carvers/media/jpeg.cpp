@@ -47,17 +47,21 @@ bool IsHeaderMarker(uint8_t code) {
 
 // Walks the segments after the start-of-image marker up to the first
 // start-of-scan. Returns the position just after the start-of-scan marker
-// and its length field, or nothing when the bytes are not a picture. A
-// picture that does not start with APP0 or APP1 has a weaker signature, so
-// its walk must be well formed too: only header markers, and a frame header
-// before the scan.
-std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed) {
+// and its length field, or nothing when the bytes are not a picture
+// (`chain_broke` then tells whether the segments broke on their own
+// account). A picture that does not start with APP0 or APP1 has a weaker
+// signature, so its walk must be well formed too: only header markers, and
+// a frame header before the scan. Only the other walks go through the chain
+// memo: theirs fail by the segments from each one on alone.
+std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, bool& chain_broke) {
   uint64_t position = 2;
   bool saw_frame = false;
+  chain_broke = !well_formed;
   for (;;) {
     if (call.Held() < position + 4 && (!FetchUnit(call) || call.Held() < position + 4)) {
       return std::nullopt;
     }
+    if (!well_formed && position > 2 && call.ChainFailsAt(position)) return std::nullopt;
     const std::span<const uint8_t> bytes = call.Bytes();
     const uint8_t prefix = bytes[position];
     const uint8_t code = bytes[position + 1];
@@ -101,9 +105,10 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     return call.Fail();
   }
 
+  bool chain_broke = false;
   const std::optional<uint64_t> scan_start =
-      WalkHeaderSegments(call, !StartsWithApp0OrApp1(header));
-  if (!scan_start) return call.Fail();
+      WalkHeaderSegments(call, !StartsWithApp0OrApp1(header), chain_broke);
+  if (!scan_start) return chain_broke ? call.FailChain() : call.Fail();
   if (HoldsEndOfImage(call.Bytes(), *scan_start)) return call.Complete();
   // Then the units after the held ones, with the last two held bytes looked
   // at again as the search reaches the first of them. Units are taken while

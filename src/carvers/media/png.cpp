@@ -62,10 +62,14 @@ void CarvePng(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
 
   const uint64_t unit_bytes = env.bytes_per_sector;
   uint64_t position = 8;
+  // Past the signature every way the walk fails depends on the chunks from
+  // the current one on alone (and the bounds, which a later start reaches
+  // later), so the chain memo applies to each chunk after the first.
   for (;;) {
     if (call.Held() < position + 8 && (!FetchUnit(call) || call.Held() < position + 8)) {
-      return call.Fail();
+      return call.FailChain();
     }
+    if (position > 8 && call.ChainFailsAt(position)) return call.FailChain();
     const std::span<const uint8_t> bytes = call.Bytes();
     const uint32_t length = Be32At(bytes, position);
     const std::string_view type(reinterpret_cast<const char*>(bytes.data() + position + 4), 4);
@@ -73,14 +77,14 @@ void CarvePng(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     // Computed in 32 bits on purpose: a length of 0xFFFFFFFC and above wraps
     // to a tiny chunk instead of tripping the size limit.
     uint32_t remaining = length + 4;
-    if (!IsChunkType(type) || remaining > kMaxChunkRemaining) return call.Fail();
+    if (!IsChunkType(type) || remaining > kMaxChunkRemaining) return call.FailChain();
     if (!IsKnownChunk(type)) {
       // Its checksum is read, so the wrap that lets a known chunk through
       // must not apply here.
       const uint64_t chunk_end = position + uint64_t{length} + 4;
       if (length > kMaxChunkRemaining - 4 || chunk_end > kMaxBufferPosition ||
           !call.ReadUntil(chunk_end) || !ChecksumHolds(call.Bytes(), position, length)) {
-        return call.Fail();
+        return call.FailChain();
       }
       position = chunk_end;
       continue;
@@ -90,15 +94,18 @@ void CarvePng(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     // (under two units) is read so the next chunk header lands in the buffer.
     if (remaining >= 2 * unit_bytes) {
       const uint64_t skipped = remaining / unit_bytes - 1;
-      if (!call.SkipClaimUnits(skipped)) return call.Fail();
+      // A chunk other than the end one that the range cuts fails at the next
+      // header anyway: it is given up before its units are claimed.
+      if (!is_end && call.UnitAhead(skipped) < 0) return call.FailChain();
+      if (!call.SkipClaimUnits(skipped)) return call.FailChain();
       remaining -= static_cast<uint32_t>(skipped * unit_bytes);
     }
     const uint64_t chunk_end = position + remaining;
-    if (chunk_end > kMaxBufferPosition) return call.Fail();
+    if (chunk_end > kMaxBufferPosition) return call.FailChain();
     // A range that ends inside a chunk ends the picture there: the end chunk
     // still completes it, any other fails at the next chunk header.
     if (!call.ReadUntil(chunk_end) && call.LastStop() != CarverCall::Stop::kRangeEnd) {
-      return call.Fail();
+      return call.FailChain();
     }
     position = chunk_end;
     if (is_end) return call.Complete();
