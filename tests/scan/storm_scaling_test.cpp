@@ -49,16 +49,14 @@ constexpr KnownQuadratic kKnownQuadratic[] = {
     {"tiff-far-directory", "a directory beyond the range is read up to (bound 200 MiB)"},
     {"tiff-far-strips", "a strip beyond the range is read up to (bound 200 MiB)"},
     {"x3f", "the directory search reads to the range end (bound 200 MiB)"},
-    {"asf-object-chain", "the object walk follows objects to the range end"},
     {"mpeg-packet-chain", "the packet walk follows packets to the bad pack at the image's end"},
     {"png-long-chunks-512", "each long chunk's end is read through a fresh read window"},
     {"tiff-far-directory-512", "a directory beyond the range is read up to (bound 200 MiB)"},
     {"tiff-far-strips-512", "a strip beyond the range is read up to (bound 200 MiB)"},
     {"x3f-512", "the directory search reads to the range end (bound 200 MiB)"},
-    {"asf-object-chain-512", "the object walk follows objects to the range end"},
     {"mpeg-packet-chain-512", "the packet walk follows packets to the bad pack at the image's end"},
-    {"mix", "the reading kinds above, each to the range end"},
-    {"mix-512", "the reading kinds above, each to the range end"},
+    {"mix", "the kinds above, each to the range end"},
+    {"mix-512", "the kinds above, each to the range end"},
 };
 
 const KnownQuadratic* FindKnownQuadratic(const std::string& name) {

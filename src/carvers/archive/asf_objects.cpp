@@ -58,18 +58,21 @@ void CarveAsfObjects(CarverEnv& env, std::string_view /*folder*/, int64_t offset
   // told apart by order, not by its position being 0.
   bool first_object = true;
   // Every object moves the walk at least a header further into the file, and
-  // reading or claiming past the scan range fails, so the walk ends.
+  // reading or claiming past the scan range fails, so the walk ends. How it
+  // fails depends on the objects from the current one on alone, so the walk
+  // goes through the chain memo.
   while (true) {
-    if (!call.ReadUntil(position + kObjectHeaderBytes)) return call.Fail();
+    if (!call.ReadUntil(position + kObjectHeaderBytes)) return call.FailChain();
+    if (!first_object && call.ChainFailsAt(position)) return call.FailChain();
     const std::span<const uint8_t> bytes = call.Bytes();
-    if (!first_object && !IsTopLevelObject(bytes, position)) return call.Fail();
+    if (!first_object && !IsTopLevelObject(bytes, position)) return call.FailChain();
     const bool data_object = !first_object && bytes[position] == kDataObjectFirstByte;
     const uint64_t size = Le64At(bytes, position + kObjectSizeOffset);
     if (size < kObjectHeaderBytes || size > std::numeric_limits<uint64_t>::max() - position) {
-      return call.Fail();
+      return call.FailChain();
     }
     const std::optional<uint64_t> next = PassRecord(call, position, size);
-    if (!next) return call.Fail();
+    if (!next) return call.FailChain();
     position = *next;
     call.Compact(position);
     if (data_object) return call.Complete();
