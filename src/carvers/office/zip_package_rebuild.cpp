@@ -8,6 +8,7 @@
 #include "carvers/archive/zip_records.h"
 #include "carvers/office/zip_reassembly.h"
 #include "core/byte_order.h"
+#include "core/find_bytes.h"
 #include "core/scan_state.h"
 #include "scan/carver_frame.h"
 
@@ -104,13 +105,11 @@ class EndRecordSearch {
 
   std::optional<uint64_t> NextSignature() {
     const auto held = call_.Bytes();
-    while (!held_done_ && held_next_ + kEndSignature.size() <= held.size()) {
-      const auto it = std::search(held.begin() + static_cast<std::ptrdiff_t>(held_next_),
-                                  held.end(), kEndSignature.begin(), kEndSignature.end());
-      if (it == held.end()) break;
-      const uint64_t at = static_cast<uint64_t>(it - held.begin());
-      held_next_ = at + 1;
-      return at;
+    if (!held_done_) {
+      if (const auto at = FindBytes(held, held_next_, kEndSignature)) {
+        held_next_ = *at + 1;
+        return at;
+      }
     }
     held_done_ = true;
     while (pending_.empty()) {
