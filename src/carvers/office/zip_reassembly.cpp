@@ -9,9 +9,8 @@
 #include <utility>
 
 #include "carvers/archive/zip_records.h"
-#include "carvers/office/jpeg_syntax_watch.h"
 #include "carvers/office/stored_gaps.h"
-#include "carvers/office/xml_syntax_watch.h"
+#include "carvers/office/watched_inflater.h"
 #include "core/byte_order.h"
 
 namespace officecarve {
@@ -27,7 +26,6 @@ constexpr int kTriesPerAnchor = 4;
 // A stream of nothing but local header signatures is given up on.
 constexpr size_t kMaxSignatures = 1u << 20;
 constexpr size_t kOutputChunk = 64 * 1024;
-constexpr size_t kOutputStep = 4 * 1024;
 
 struct CentralEntry {
   uint16_t flags = 0;
@@ -82,109 +80,6 @@ struct Check {
   uint64_t first_wrong = 0;
 };
 
-class Inflater {
- public:
-  Inflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
-  ~Inflater() {
-    if (ok_) inflateEnd(&stream_);
-  }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-
-  // A strict inflater judges its output as a strict JpegSyntaxWatch and an
-  // XmlSyntaxWatch do, and stops at a long run of one byte in its input: Huffman-coded data
-  // never holds one, and deflate keeps raw only data it cannot compress,
-  // which has none either; zeros in a gap unpack without an error.
-  bool Reset(bool strict) {
-    crc = crc32(0, nullptr, 0);
-    ended = false;
-    strict_ = strict;
-    run_byte_ = 0;
-    run_ = 0;
-    jpeg_ = JpegSyntaxWatch(strict);
-    xml_ = {};
-    return ok_ && inflateReset(&stream_) == Z_OK;
-  }
-  bool CopyFrom(const Inflater& other) {
-    if (ok_) inflateEnd(&stream_);
-    ok_ = other.ok_ && inflateCopy(&stream_, const_cast<z_stream*>(&other.stream_)) == Z_OK;
-    crc = other.crc;
-    ended = other.ended;
-    strict_ = other.strict_;
-    run_byte_ = other.run_byte_;
-    run_ = other.run_;
-    jpeg_ = other.jpeg_;
-    xml_ = other.xml_;
-    return ok_;
-  }
-
-  // Feeds `input`; false on a data error, on output past `limit` or on
-  // input after the stream's end (Consumed() then tells how far it got).
-  bool Feed(std::span<const uint8_t> input, uint64_t limit, std::vector<uint8_t>& out) {
-    const size_t usable = UsableInput(input);
-    return FeedAll(input.first(usable), limit, out) && usable == input.size();
-  }
-  uint64_t Consumed() const { return stream_.total_in; }
-  uint64_t Produced() const { return stream_.total_out; }
-
-  uint32_t crc = 0;
-  bool ended = false;
-
- private:
-  static constexpr uint32_t kLongestRun = 128;
-
-  bool FeedAll(std::span<const uint8_t> input, uint64_t limit, std::vector<uint8_t>& out) {
-    size_t at = 0;
-    while (at < input.size()) {
-      const size_t chunk = std::min<size_t>(input.size() - at, 1u << 30);
-      // zlib never writes through next_in.
-      stream_.next_in = const_cast<Bytef*>(input.data() + at);
-      stream_.avail_in = static_cast<uInt>(chunk);
-      while (stream_.avail_in > 0) {
-        if (ended) return false;
-        // Small output steps, so a picture that stops making sense is
-        // caught near the input that broke it.
-        const size_t room = std::min(out.size(), kOutputStep);
-        stream_.next_out = out.data();
-        stream_.avail_out = static_cast<uInt>(room);
-        const int result = inflate(&stream_, Z_NO_FLUSH);
-        const size_t made = room - stream_.avail_out;
-        crc = crc32(crc, out.data(), static_cast<uInt>(made));
-        const auto made_bytes = std::span<const uint8_t>(out).first(made);
-        if (!jpeg_.See(made_bytes) || (strict_ && !xml_.See(made_bytes))) return false;
-        if (result == Z_STREAM_END) {
-          ended = true;
-        } else if (result != Z_OK) {
-          return false;
-        }
-        if (Produced() > limit) return false;
-      }
-      at += chunk;
-    }
-    return true;
-  }
-
-  // How much of `input` comes before the end of a run too long to be
-  // compressed data (all of it for a lenient inflater).
-  size_t UsableInput(std::span<const uint8_t> input) {
-    if (!strict_) return input.size();
-    for (size_t i = 0; i < input.size(); ++i) {
-      run_ = input[i] == run_byte_ ? run_ + 1 : 1;
-      run_byte_ = input[i];
-      if (run_ >= kLongestRun) return i;
-    }
-    return input.size();
-  }
-
-  z_stream stream_{};
-  bool ok_ = false;
-  bool strict_ = false;
-  uint8_t run_byte_ = 0;
-  uint32_t run_ = 0;
-  JpegSyntaxWatch jpeg_;
-  XmlSyntaxWatch xml_;
-};
-
 class Reassembler {
  public:
   Reassembler(std::span<const uint8_t> stream, const ZipReassemblyLimits& limits,
@@ -237,14 +132,14 @@ class Reassembler {
   // whether the rest unpacks to the listed size and CRC-32 with at most
   // `gaps_left` more gaps, the last moving the shift to `after`, each
   // beginning no later than `high`. The gaps found are appended to `splits`.
-  bool ContinueInflating(const CentralEntry& entry, uint64_t data_end, const Inflater& state,
+  bool ContinueInflating(const CentralEntry& entry, uint64_t data_end, const WatchedInflater& state,
                          uint64_t x, uint64_t shift, uint64_t after, uint64_t high,
                          size_t gaps_left, size_t depth, std::vector<Split>& splits);
-  bool FeedRange(Inflater& inflater, const CentralEntry& entry, uint64_t from, uint64_t to,
+  bool FeedRange(WatchedInflater& inflater, const CentralEntry& entry, uint64_t from, uint64_t to,
                  uint64_t shift);
-  Inflater& InflaterAt(size_t slot);
+  WatchedInflater& InflaterAt(size_t slot);
   // Copying an inflater's state copies its 32 KiB window: work as well.
-  bool CopyState(Inflater& to, const Inflater& from) {
+  bool CopyState(WatchedInflater& to, const WatchedInflater& from) {
     return Charge(kStateCopyWork) && to.CopyFrom(from);
   }
   // Entries [first, end) lie between a local header found at shift `before`
@@ -266,8 +161,8 @@ class Reassembler {
   std::vector<std::pair<uint64_t, uint64_t>> shifts_;
   std::vector<uint8_t> scratch_;
   std::vector<uint8_t> output_;
-  Inflater prefix_;
-  std::vector<std::unique_ptr<Inflater>> inflaters_;
+  WatchedInflater prefix_;
+  std::vector<std::unique_ptr<WatchedInflater>> inflaters_;
 };
 
 std::optional<Pieces> Reassembler::Locate(const Mapping& m, uint64_t x, uint64_t n) const {
@@ -476,12 +371,12 @@ Check Reassembler::CheckEntry(size_t index, const Mapping& m) {
   return CheckTrailer(index, m);
 }
 
-Inflater& Reassembler::InflaterAt(size_t slot) {
-  while (inflaters_.size() <= slot) inflaters_.push_back(std::make_unique<Inflater>());
+WatchedInflater& Reassembler::InflaterAt(size_t slot) {
+  while (inflaters_.size() <= slot) inflaters_.push_back(std::make_unique<WatchedInflater>());
   return *inflaters_[slot];
 }
 
-bool Reassembler::FeedRange(Inflater& inflater, const CentralEntry& entry, uint64_t from,
+bool Reassembler::FeedRange(WatchedInflater& inflater, const CentralEntry& entry, uint64_t from,
                             uint64_t to, uint64_t shift) {
   if (to <= from) return true;
   const auto pieces = Locate(Mapping::Uniform(shift), from, to - from);
@@ -495,11 +390,11 @@ bool Reassembler::FeedRange(Inflater& inflater, const CentralEntry& entry, uint6
 }
 
 bool Reassembler::ContinueInflating(const CentralEntry& entry, uint64_t data_end,
-                                    const Inflater& state, uint64_t x, uint64_t shift,
+                                    const WatchedInflater& state, uint64_t x, uint64_t shift,
                                     uint64_t after, uint64_t high, size_t gaps_left, size_t depth,
                                     std::vector<Split>& splits) {
-  Inflater& walker = InflaterAt(2 * depth);
-  Inflater& trial = InflaterAt(2 * depth + 1);
+  WatchedInflater& walker = InflaterAt(2 * depth);
+  WatchedInflater& trial = InflaterAt(2 * depth + 1);
   const uint64_t data_start = data_end - entry.compressed;
   // How far the data unpacks at this shift bounds where the next gap begins.
   if (!CopyState(walker, state)) return false;
