@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 
 namespace officecarve::demo {
 namespace {
@@ -65,6 +66,17 @@ bool IsDocumentSample(const EmbeddedFile& sample) {
   return false;
 }
 
+// A cluster of plain text, as a log or a note leaves on a disk.
+std::vector<uint8_t> UnknownText() {
+  std::string text;
+  for (int line = 0; text.size() < kClusterBytes; ++line) {
+    text += "2026-03-0" + std::to_string(line % 9 + 1) + " backup of the shared folder finished, " +
+            std::to_string(line * 37 % 1000) + " files copied\n";
+  }
+  text.resize(kClusterBytes);
+  return {text.begin(), text.end()};
+}
+
 DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
   std::vector<const EmbeddedFile*> documents;
   std::vector<const EmbeddedFile*> foreign;
@@ -72,9 +84,11 @@ DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
     (IsDocumentSample(sample) ? documents : foreign).push_back(&sample);
   }
   // Each gap between two fragments holds the next foreign file, whole, while
-  // there are any, and a directory cluster after that.
+  // there are any, and after that a directory cluster and a cluster of text
+  // no carver recognises (the document is then put back from its own
+  // structure).
   auto gap_clusters = [&](size_t gap_index) {
-    return gap_index < foreign.size() ? ClustersFor(foreign[gap_index]->bytes.size()) : 1;
+    return gap_index < foreign.size() ? ClustersFor(foreign[gap_index]->bytes.size()) : 2;
   };
   int64_t clusters = 3;
   size_t gap_index = 0;
@@ -118,6 +132,8 @@ DemoImage BuildDemoImage(std::span<const EmbeddedFile> samples) {
         demo.foreign_files.emplace_back(foreign[gap_index]->name);
       } else {
         image.PlaceFatDirectory(ClusterStart(next), names);
+        image.Place(ClusterStart(next + 1), UnknownText());
+        placed.between.emplace_back("a directory and text");
       }
       ++gap_index;
       next += width;
