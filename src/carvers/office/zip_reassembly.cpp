@@ -184,8 +184,10 @@ std::optional<Pieces> Reassembler::Locate(const Mapping& m, uint64_t x, uint64_t
 bool Reassembler::Copy(const Mapping& m, uint64_t x, std::span<uint8_t> out) const {
   const auto pieces = Locate(m, x, out.size());
   if (!pieces) return false;
-  std::memcpy(out.data(), (*pieces)[0].data(), (*pieces)[0].size());
-  std::memcpy(out.data() + (*pieces)[0].size(), (*pieces)[1].data(), (*pieces)[1].size());
+  // std::copy, not memcpy: an empty piece has no data pointer.
+  std::copy((*pieces)[0].begin(), (*pieces)[0].end(), out.begin());
+  std::copy((*pieces)[1].begin(), (*pieces)[1].end(),
+            out.begin() + static_cast<std::ptrdiff_t>((*pieces)[0].size()));
   return true;
 }
 
