@@ -5,16 +5,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/crc32.h"
+
 namespace officecarve {
 namespace {
 
 constexpr size_t kOutputChunkBytes = 64 * 1024;
 // zlib counts input in 32-bit units; larger data is fed in pieces.
 constexpr size_t kInputChunkBytes = size_t{1} << 30;
-
-uint32_t Crc32(uint32_t crc, std::span<const uint8_t> bytes) {
-  return static_cast<uint32_t>(crc32_z(crc, bytes.data(), bytes.size()));
-}
 
 // `what` says how the bytes were had: "holds" for stored data, "unpacks to".
 std::string SizeMismatch(const char* what, uint64_t actual, uint64_t listed) {

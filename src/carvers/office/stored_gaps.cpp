@@ -8,13 +8,10 @@
 
 #include "carvers/office/jpeg_syntax_watch.h"
 #include "core/byte_order.h"
+#include "core/crc32.h"
 
 namespace officecarve {
 namespace {
-
-uint32_t CrcOf(std::span<const uint8_t> bytes) {
-  return bytes.empty() ? 0 : static_cast<uint32_t>(crc32_z(0, bytes.data(), bytes.size()));
-}
 
 // The CRC-32 contribution of each stretch between split points at one shift:
 // its own CRC-32 carried past the bytes that follow it.
@@ -25,7 +22,7 @@ bool Contributions(const StoredData& data, const std::vector<uint64_t>& points, 
     const uint64_t at = points[i] + shift;
     const uint64_t length = points[i + 1] - points[i];
     if (at > data.stream.size() || length > data.stream.size() - at) return false;
-    const uint32_t own = CrcOf(data.stream.subspan(static_cast<size_t>(at), length));
+    const uint32_t own = Crc32(0, data.stream.subspan(static_cast<size_t>(at), length));
     out[i] = static_cast<uint32_t>(
         crc32_combine(own, 0, static_cast<z_off_t>(data.end - points[i + 1])));
   }

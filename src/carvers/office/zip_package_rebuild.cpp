@@ -158,17 +158,17 @@ class EndRecordSearch {
   std::vector<uint8_t> window_;
 };
 
-// The units a package's fragments are tried in: the cluster, when the scan
-// knows the grid and the package starts on it (a file system places whole
+// The unit a package's fragments come in: the cluster, when the scan knows
+// the grid and the package starts on it (a file system places whole
 // clusters, and there are far fewer places to try), else the sector.
-std::vector<uint64_t> FragmentUnits(const CarverCall& call, const CarverEnv& env) {
+uint64_t FragmentUnit(const CarverCall& call, const CarverEnv& env) {
   const uint64_t sector = env.bytes_per_sector;
   const int64_t per_cluster = env.sectors_per_cluster;
   const int64_t header_unit = call.HeaderOffset() / static_cast<int64_t>(sector);
   if (per_cluster > 1 && (header_unit - env.state.cluster_origin) % per_cluster == 0) {
-    return {sector * static_cast<uint64_t>(per_cluster)};
+    return sector * static_cast<uint64_t>(per_cluster);
   }
-  return {sector};
+  return sector;
 }
 
 }  // namespace
@@ -182,7 +182,8 @@ std::optional<RebuiltZipPackage> RebuildZipPackage(CarverCall& call, uint64_t in
       env.rebuild_work_left == 0) {
     return std::nullopt;
   }
-  const std::vector<uint64_t> units = FragmentUnits(call, env);
+  ZipReassemblyLimits fragments = limits;
+  fragments.unit = FragmentUnit(call, env);
   EndRecordSearch search(call, limits, intact);
   while (const auto position = search.Next()) {
     const uint64_t end = *position + kZipEndFixedBytes + search.Comment();
@@ -194,14 +195,8 @@ std::optional<RebuiltZipPackage> RebuildZipPackage(CarverCall& call, uint64_t in
     const uint64_t sectors_before = call.Held() / sector;
     if (!call.ReadUntil(end)) return std::nullopt;
     search.Read(call.Held() / sector - sectors_before);
-    std::optional<ZipReassembly> rebuilt;
-    for (const uint64_t unit : units) {
-      ZipReassemblyLimits tried = limits;
-      tried.unit = unit;
-      rebuilt = ReassembleZipStream(call.Bytes().first(static_cast<size_t>(end)), *position, tried,
-                                    env.rebuild_work_left);
-      if (rebuilt) break;
-    }
+    const auto rebuilt = ReassembleZipStream(call.Bytes().first(static_cast<size_t>(end)),
+                                             *position, fragments, env.rebuild_work_left);
     // The directory listed this package's own records; one further on that
     // does too belongs to a copy of it, which would fail the same way.
     if (!rebuilt) return std::nullopt;
@@ -225,7 +220,6 @@ std::optional<RebuiltZipPackage> RebuildZipPackage(CarverCall& call, uint64_t in
       package.bytes.insert(package.bytes.end(), bytes.begin(), bytes.end());
     }
     package.names = std::move(rebuilt->names);
-    package.fragments = rebuilt->pieces.size();
     return package;
   }
   return std::nullopt;

@@ -14,7 +14,6 @@ struct RebuiltZipPackage {
   std::vector<uint8_t> bytes;
   // The central directory's entry names, in its order.
   std::vector<std::string> names;
-  size_t fragments = 0;
 };
 
 // For a call whose buffer holds a ZIP package from its first local header up

@@ -12,6 +12,7 @@
 #include "carvers/office/stored_gaps.h"
 #include "carvers/office/watched_inflater.h"
 #include "core/byte_order.h"
+#include "core/crc32.h"
 
 namespace officecarve {
 namespace {
@@ -48,12 +49,6 @@ struct Mapping {
 };
 
 using Pieces = std::array<std::span<const uint8_t>, 2>;
-
-// zlib takes a null buffer (as an empty span has) for a request of the
-// initial value.
-uint32_t UpdateCrc(uint32_t crc, std::span<const uint8_t> bytes) {
-  return bytes.empty() ? crc : static_cast<uint32_t>(crc32_z(crc, bytes.data(), bytes.size()));
-}
 
 struct Split {
   uint64_t at = 0;
@@ -313,7 +308,7 @@ Check Reassembler::CheckData(const CentralEntry& entry, const Mapping& m, uint64
   if (entry.method == kStored) {
     if (entry.compressed != entry.uncompressed) return {false, data_start};
     uint32_t crc = crc32(0, nullptr, 0);
-    for (const auto& piece : *pieces) crc = UpdateCrc(crc, piece);
+    for (const auto& piece : *pieces) crc = Crc32(crc, piece);
     if (crc != entry.crc) return {false, data_end};
     return {true, 0};
   }
@@ -488,7 +483,7 @@ std::optional<uint64_t> Reassembler::SplitStored(const CentralEntry& entry, uint
     const auto piece = Locate(Mapping::Uniform(after), splits[i], from - splits[i]);
     if (!piece) return std::nullopt;
     running = static_cast<uint32_t>(
-        crc32_combine(UpdateCrc(0, (*piece)[0]), running, static_cast<z_off_t>(data_end - from)));
+        crc32_combine(Crc32(0, (*piece)[0]), running, static_cast<z_off_t>(data_end - from)));
     after_crcs[i] = running;
     from = splits[i];
   }
@@ -497,7 +492,7 @@ std::optional<uint64_t> Reassembler::SplitStored(const CentralEntry& entry, uint
   for (size_t i = 0; i < splits.size(); ++i) {
     const auto piece = Locate(Mapping::Uniform(before), done, splits[i] - done);
     if (!piece) return std::nullopt;
-    before_crc = UpdateCrc(before_crc, (*piece)[0]);
+    before_crc = Crc32(before_crc, (*piece)[0]);
     done = splits[i];
     const uint32_t whole = static_cast<uint32_t>(
         crc32_combine(before_crc, after_crcs[i], static_cast<z_off_t>(data_end - splits[i])));

@@ -27,23 +27,19 @@ void CarveZippedXml(CarverEnv& env, std::string_view folder, int64_t offset) {
   if (call.Held() < 4 || Le32At(call.Bytes(), 0) != kLocalHeader) return call.Fail();
 
   const PackageFamily* chosen = nullptr;
-  const ZipPackageWalk walk = WalkWholeZipPackage(call, [&](std::span<const uint8_t> name) {
+  const auto see_name = [&](std::span<const uint8_t> name) {
     if (chosen != nullptr) return;
     const PackageFamily* family = FamilyOfEntryName(name);
     if (family != nullptr && (env.family_mask & family->switch_bit)) chosen = family;
-  });
+  };
+  const ZipPackageWalk walk = WalkWholeZipPackage(call, see_name);
   if (!walk.length) {
     if (!walk.chain_broke) return call.Fail();
     const auto rebuilt = RebuildZipPackage(call, walk.intact);
     if (!rebuilt) return call.FailChain();
     chosen = nullptr;
     for (const std::string& name : rebuilt->names) {
-      const PackageFamily* family =
-          FamilyOfEntryName({reinterpret_cast<const uint8_t*>(name.data()), name.size()});
-      if (family != nullptr && (env.family_mask & family->switch_bit)) {
-        chosen = family;
-        break;
-      }
+      see_name({reinterpret_cast<const uint8_t*>(name.data()), name.size()});
     }
     if (chosen != nullptr) {
       WriteRecoveredDocument(call, folder, chosen->extension, chosen->family, rebuilt->bytes);
