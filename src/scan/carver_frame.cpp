@@ -145,8 +145,16 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
     // Claimed before the read, so a failed read still leaves it on the list.
     ClaimUnit(unit);
     EnsureRoom(held_ + unit_bytes);
-    if (env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(unit_bytes),
-                           read_position_) != 0) {
+    uint8_t* into = buffer_->data() + held_;
+    // The few units read after a skip (a long record's end, the next header)
+    // come straight from the source: filling the read window there would
+    // throw away the window the scan's candidates are read through.
+    const bool read =
+        direct_units_left_ > 0
+            ? env_.source.ReadDirect(read_position_, {into, static_cast<size_t>(unit_bytes)})
+            : env_.source.ReadAt(into, static_cast<uint32_t>(unit_bytes), read_position_) == 0;
+    if (direct_units_left_ > 0) --direct_units_left_;
+    if (!read) {
       last_stop_ = Stop::kShortRead;
       return false;
     }
@@ -292,6 +300,7 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
 
 void CarverCall::NoteSkipped(uint64_t units) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
+  direct_units_left_ = kDirectUnitsAfterSkip;
   if (held_ % unit_bytes != 0) {
     unit_mapping_lost_ = true;
     return;
@@ -366,6 +375,20 @@ void CarverCall::ForgetChainsIfClaimsSkipUnclaimed() {
 
 int64_t CarverCall::UnitAhead(uint64_t index) {
   int64_t unit = read_position_ / env_.bytes_per_sector;
+  const uint64_t asked = index;
+  // Walks that look ever further ahead (peeks, range checks) continue from
+  // the last answer instead of crossing the same claimed stretches again.
+  const bool continues = ahead_memo_.unit >= 0 && ahead_memo_.read_position == read_position_ &&
+                         ahead_memo_.map_changes == env_.map.Changes() &&
+                         ahead_memo_.index <= index;
+  if (continues) {
+    unit = ahead_memo_.unit;
+    index -= ahead_memo_.index;
+  }
+  auto remember = [&](int64_t found) {
+    if (found >= 0) ahead_memo_ = {read_position_, env_.map.Changes(), asked, found};
+    return found;
+  };
   while (true) {
     unit = env_.map.NextUnclaimed(unit, env_.range_last);
     if (unit > env_.range_last) return -1;
@@ -374,7 +397,7 @@ int64_t CarverCall::UnitAhead(uint64_t index) {
                                 : unit + static_cast<int64_t>(index);
     const int64_t stretch_end = env_.map.NextClaimed(unit, look_to);
     const uint64_t stretch = static_cast<uint64_t>(stretch_end - unit);
-    if (index < stretch) return unit + static_cast<int64_t>(index);
+    if (index < stretch) return remember(unit + static_cast<int64_t>(index));
     index -= stretch;
     unit = stretch_end;
   }

@@ -123,6 +123,9 @@ class CarverCall {
   // record at buffer `position` (held) is known to have failed, so this one
   // fails from there too. Otherwise the record is noted for FailChain.
   bool ChainFailsAt(uint64_t position);
+  // The records noted so far lead on only through what the walk carries
+  // from them (a clock, a count), so they are not remembered when it fails.
+  void RestartChain() { chain_records_.clear(); }
   // The chain failed for reasons of its own (it broke or ran out, not a check
   // of the header's): its records are remembered and the call fails.
   void FailChain();
@@ -232,6 +235,18 @@ class CarverCall {
   // rest are not remembered.
   static constexpr size_t kMaxChainRecords = 1u << 16;
   std::vector<int64_t> chain_records_;
+  // Units ReadUntil still reads past the read window since the last skip.
+  static constexpr int kDirectUnitsAfterSkip = 4;
+  int direct_units_left_ = 0;
+  // UnitAhead's last answer: the `index`-th unit ahead of `read_position`,
+  // while the map stood at `map_changes`.
+  struct AheadMemo {
+    int64_t read_position = -1;
+    uint64_t map_changes = 0;
+    uint64_t index = 0;
+    int64_t unit = -1;
+  };
+  AheadMemo ahead_memo_;
   // The unit PeekAt read last, kept for the next peek into it.
   int64_t peeked_unit_ = -1;
   std::vector<uint8_t> peeked_;

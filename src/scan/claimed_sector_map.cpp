@@ -65,6 +65,7 @@ int64_t ClaimedSectorMap::NextClaimed(int64_t from, int64_t limit) const {
 void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
   first = std::max<int64_t>(first, 0);
   last = std::min(last, last_sector_);
+  ++changes_;
   while (first <= last) {
     const int64_t in_word = std::min<int64_t>(32 - first % 32, last - first + 1);
     const uint32_t bits = (in_word == 32 ? 0xFFFFFFFFu : ((uint32_t{1} << in_word) - 1))

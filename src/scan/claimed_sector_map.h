@@ -21,11 +21,13 @@ class ClaimedSectorMap {
 
   void Claim(int64_t sector) {
     if (!Inside(sector)) return;
+    ++changes_;
     words_[Word(sector)] |= Bit(sector);
     Summarise(Word(sector));
   }
   void Release(int64_t sector) {
     if (!Inside(sector)) return;
+    ++changes_;
     words_[Word(sector)] &= ~Bit(sector);
     Summarise(Word(sector));
   }
@@ -46,6 +48,8 @@ class ClaimedSectorMap {
   // unclaimed).
   int64_t NextClaimed(int64_t from, int64_t limit) const;
   int64_t LastSector() const { return last_sector_; }
+  // Grows with every claim and release, so a lookup can tell it still holds.
+  uint64_t Changes() const { return changes_; }
   // False when the map could not be allocated; it then holds no sector.
   bool Valid() const { return valid_; }
   // Number of claimed sectors (tests and reports; walks the whole map).
@@ -82,6 +86,7 @@ class ClaimedSectorMap {
   };
 
   int64_t last_sector_;
+  uint64_t changes_ = 0;
   size_t word_count_ = 0;
   bool valid_ = true;
   std::unique_ptr<uint32_t[], FreeDeleter<uint32_t>> words_;

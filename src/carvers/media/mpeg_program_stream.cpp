@@ -48,7 +48,7 @@ void CarveMpegProgramStream(CarverEnv& env, std::string_view /*folder*/, int64_t
   while (true) {
     // A pack header at the buffer position.
     const std::span<const uint8_t> pack = call.Bytes().subspan(buffer_position, kPackHeaderBytes);
-    if (!IsMpeg1PackHeader(pack)) return call.Fail();
+    if (!IsMpeg1PackHeader(pack)) return file_position == 0 ? call.Fail() : call.FailChain();
     // The 33-bit clock always fits.
     const auto clock = static_cast<int64_t>(ReadPackClockMpeg1(pack));
     if (file_position % cluster_bytes == 0 &&
@@ -58,6 +58,9 @@ void CarveMpegProgramStream(CarverEnv& env, std::string_view /*folder*/, int64_t
     last_clock = clock;
     buffer_position += kPackHeaderBytes;
     file_position += kPackHeaderBytes;
+    // Whether the stream ends at the next pack depends on this one's clock:
+    // only the packets after the last pack lead to a failure on their own.
+    call.RestartChain();
 
     // Packets up to the next pack header.
     while (true) {
@@ -73,6 +76,7 @@ void CarveMpegProgramStream(CarverEnv& env, std::string_view /*folder*/, int64_t
         return EndStreamAt(call, file_position);
       }
       if (bytes[buffer_position + 3] == kPackCode) break;
+      if (call.ChainFailsAt(buffer_position)) return call.FailChain();
 
       const uint64_t packet_start = file_position;
       uint64_t size = (uint64_t{bytes[buffer_position + 4]} << 8 | bytes[buffer_position + 5]) +

@@ -55,27 +55,57 @@ bool IsSegmentElementSize(uint32_t size) { return size == 2 || size == 4; }
 
 }  // namespace
 
-bool TiffWalk::Hold(uint64_t end) {
-  if (end > kMaxFileBytes) return false;
-  return end <= call_.Held() || call_.ReadUntil(end);
+bool TiffWalk::Run(uint32_t first_directory) {
+  reached_ = call_.Held();
+  return WalkChain(first_directory, 0) && !unreadable_ && call_.ReadUntil(reached_);
 }
 
-uint16_t TiffWalk::Read16(uint64_t at) const {
-  const auto bytes = call_.Bytes();
-  if (at > bytes.size() || bytes.size() - at < 2) return 0;
-  const uint16_t first = bytes[at];
-  const uint16_t second = bytes[at + 1];
+bool TiffWalk::Reach(uint64_t end) {
+  if (end > kMaxFileBytes) return false;
+  if (end <= reached_) return true;
+  const uint64_t unit_bytes = call_.Env().bytes_per_sector;
+  const uint64_t units = (end - call_.Held() + unit_bytes - 1) / unit_bytes;
+  if (call_.UnitAhead(units - 1) < 0) return false;
+  reached_ = call_.Held() + units * unit_bytes;
+  return true;
+}
+
+uint8_t TiffWalk::ByteAt(uint64_t at) {
+  const auto held = call_.Bytes();
+  if (at < held.size()) return held[at];
+  const uint64_t unit_bytes = call_.Env().bytes_per_sector;
+  const uint64_t start = at / unit_bytes * unit_bytes;
+  for (const PeekedUnit& unit : peeked_) {
+    if (unit.start == start) return unit.bytes[at - start];
+  }
+  PeekedUnit& unit = peeked_[next_peek_slot_];
+  next_peek_slot_ = (next_peek_slot_ + 1) % peeked_.size();
+  // Past the reached units reads as zero, as past the held ones did.
+  if (at >= reached_) return 0;
+  unit.bytes.resize(unit_bytes);
+  unit.start = UINT64_MAX;
+  if (!call_.PeekAt(start, unit.bytes)) {
+    unreadable_ = true;
+    return 0;
+  }
+  unit.start = start;
+  return unit.bytes[at - start];
+}
+
+uint16_t TiffWalk::Read16(uint64_t at) {
+  const uint16_t first = ByteAt(at);
+  const uint16_t second = ByteAt(at + 1);
   return order_ == TiffByteOrder::kLittle ? static_cast<uint16_t>(first | (second << 8))
                                           : static_cast<uint16_t>((first << 8) | second);
 }
 
-uint32_t TiffWalk::Read32(uint64_t at) const {
+uint32_t TiffWalk::Read32(uint64_t at) {
   const uint32_t first = Read16(at);
   const uint32_t second = Read16(at + 2);
   return order_ == TiffByteOrder::kLittle ? first | (second << 16) : (first << 16) | second;
 }
 
-uint32_t TiffWalk::ReadElement(const Elements& elements, uint32_t index) const {
+uint32_t TiffWalk::ReadElement(const Elements& elements, uint32_t index) {
   const uint64_t at = elements.at + uint64_t{index} * elements.element_size;
   return elements.element_size == 2 ? Read16(at) : Read32(at);
 }
@@ -98,17 +128,21 @@ bool TiffWalk::WalkChain(uint32_t directory, int depth) {
     // either way the walk cannot be trusted.
     if (!visited_.insert(offset).second || visited_.size() > kMaxDirectories) return false;
     const uint64_t at = offset;
-    if (!Hold(at + kDirectoryHeaderBytes)) return false;
+    if (!Reach(at + kDirectoryHeaderBytes)) return false;
     const uint16_t entry_count = Read16(at);
     entries_visited_ += entry_count;
     if (entries_visited_ > kMaxEntries) return false;
     const uint64_t first_entry = at + kDirectoryHeaderBytes;
     const uint64_t link_at = first_entry + kEntryBytes * entry_count;
-    if (!Hold(link_at + kNextLinkBytes)) return false;
+    if (!Reach(link_at + kNextLinkBytes)) return false;
+    const bool must_be_sorted = entry_count > kMaxUnsortedEntries;
+    uint32_t previous_tag = 0;
     for (uint32_t i = 0; i < entry_count; ++i) {
       Entry entry;
       entry.at = first_entry + kEntryBytes * i;
       entry.tag = Read16(entry.at);
+      if (must_be_sorted && i > 0 && entry.tag <= previous_tag) return false;
+      previous_tag = entry.tag;
       entry.element_size = ElementSize(Read16(entry.at + 2));
       entry.count = Read32(entry.at + 4);
       entry.value = Read32(entry.at + kValueFieldAt);
@@ -123,7 +157,7 @@ bool TiffWalk::WalkChain(uint32_t directory, int depth) {
 }
 
 bool TiffWalk::VisitEntry(const Entry& entry, ChainState& state, int depth) {
-  if (entry.size > kValueFieldBytes && !Hold(uint64_t{entry.value} + entry.size)) return false;
+  if (entry.size > kValueFieldBytes && !Reach(uint64_t{entry.value} + entry.size)) return false;
   switch (entry.tag) {
     case kStripOffsets:
       Record(state.strips, entry);
@@ -136,7 +170,7 @@ bool TiffWalk::VisitEntry(const Entry& entry, ChainState& state, int depth) {
       // then lie. Bounded like every other item, so a hostile value cannot
       // make us read gigabytes.
       if (state.strips.state != RecordState::kUnknown) return true;
-      if (!Hold(entry.value)) return false;
+      if (!Reach(entry.value)) return false;
       state.strips.elements.at = entry.value;
       state.strips.state = RecordState::kRecorded;
       return true;
@@ -168,7 +202,7 @@ bool TiffWalk::VisitEntry(const Entry& entry, ChainState& state, int depth) {
     }
     // A length whose offset this chain has not named is not checked.
     if (entry.tag == kOffsetLengthPairs[pair].length_tag && state.pair_offsets[pair]) {
-      return Hold(uint64_t{*state.pair_offsets[pair]} + entry.value);
+      return Reach(uint64_t{*state.pair_offsets[pair]} + entry.value);
     }
   }
   return true;
@@ -178,7 +212,7 @@ bool TiffWalk::WalkSubDirectories(const Entry& entry, int depth) {
   if (depth >= kMaxSubDirectoryDepth) return false;
   if (entry.count == 1) return WalkChain(entry.value, depth + 1);
   // The directory offsets are 32-bit words at the value, whatever the type said.
-  if (!Hold(uint64_t{entry.value} + uint64_t{entry.count} * 4)) return false;
+  if (!Reach(uint64_t{entry.value} + uint64_t{entry.count} * 4)) return false;
   for (uint32_t i = 0; i < entry.count; ++i) {
     if (!WalkChain(Read32(uint64_t{entry.value} + uint64_t{i} * 4), depth + 1)) return false;
   }
@@ -194,13 +228,13 @@ bool TiffWalk::CheckSegments(const OffsetsRecord& offsets, const Entry& counts_e
   // A counts entry shorter than its offsets (or the reverse) is checked as
   // far as both go; reading on would take unrelated bytes for segments.
   const uint32_t segments = std::min(starts.count, lengths.count);
-  if (!Hold(starts.at + uint64_t{segments} * starts.element_size) ||
-      !Hold(lengths.at + uint64_t{segments} * lengths.element_size)) {
+  if (!Reach(starts.at + uint64_t{segments} * starts.element_size) ||
+      !Reach(lengths.at + uint64_t{segments} * lengths.element_size)) {
     return false;
   }
   for (uint32_t i = 0; i < segments; ++i) {
     if (++segments_checked_ > kMaxSegments) return false;
-    if (!Hold(uint64_t{ReadElement(starts, i)} + ReadElement(lengths, i))) return false;
+    if (!Reach(uint64_t{ReadElement(starts, i)} + ReadElement(lengths, i))) return false;
   }
   return true;
 }
