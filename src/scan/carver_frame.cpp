@@ -26,6 +26,7 @@ void AppendUnits(std::vector<ByteRun>& runs, const UnitRun& units, uint64_t unit
 
 CarverCall::CarverCall(CarverEnv& env, int64_t offset)
     : env_(env), header_offset_(offset), buffer_(&own_buffer_), claims_(&own_claims_) {
+  ++env_.calls_open;
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t header_unit = offset / unit_bytes;
   if (offset < 0 || env_.map.IsClaimed(header_unit)) {
@@ -53,6 +54,7 @@ CarverCall::CarverCall(CarverEnv& env, int64_t offset)
 CarverCall::~CarverCall() {
   if (!ended_) Fail();
   EndStorage();
+  --env_.calls_open;
 }
 
 void CarverCall::EnsureRoom(uint64_t bytes) {
@@ -250,10 +252,32 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
     if (cursor < 0) return {Outcome::kRangeEnd, from_units};
     taken = from_units;
   }
+  // What this search finds from its first unit on, past the tail, is kept
+  // for the next search that reaches that unit while nothing from it to the
+  // last unit searched changed: a disk of candidates searching for a pattern
+  // that never comes crosses each claimed stretch once, not once for each.
+  using Memo = NeedleIndex::StreamSearch;
+  Memo found_here;
+  found_here.range_last = env_.range_last;
+  const uint64_t taken_before = taken;
+  auto finish = [&](Outcome outcome, uint64_t units, int64_t last_unit) -> Ahead {
+    // Another call's claims may still go, so only a call on its own keeps
+    // what it found.
+    if (found_here.from_unit >= 0 && outcome != Outcome::kShortRead && env_.calls_open == 1) {
+      found_here.end = outcome;
+      found_here.units = units - taken_before;
+      found_here.last_unit = last_unit;
+      index.last_search = found_here;
+    }
+    return {outcome, units};
+  };
+  const Memo& memo = index.last_search;
+  bool memo_checked = false;
   int64_t previous_last = -1;
   while (taken < max_units) {
     const int64_t first = env_.map.NextUnclaimed(cursor, env_.range_last);
-    if (first > env_.range_last) return {Outcome::kRangeEnd, taken};
+    if (first > env_.range_last) return finish(Outcome::kRangeEnd, taken, env_.range_last);
+    if (found_here.from_unit < 0) found_here.from_unit = first;
     // The map is looked at no further than the units still wanted.
     const uint64_t wanted = max_units - taken;
     const int64_t look_to = wanted > static_cast<uint64_t>(env_.range_last - first)
@@ -275,27 +299,63 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
       }
       for (size_t at = 0; at < seam_tail && at + length <= seam.size(); ++at) {
         if (std::memcmp(seam.data() + at, needle.data(), length) == 0) {
-          return {Outcome::kFound, taken + 1};
+          // Found in the tail the caller gave: nothing to keep for others.
+          if (previous_last < 0) return {Outcome::kFound, taken + 1};
+          return finish(Outcome::kFound, taken + 1, first);
         }
       }
     }
+    // The last search's result applies from its first unit on when this
+    // stretch reaches that unit; only the bytes before it are searched here.
+    int64_t search_to = last;
+    const bool memo_applies = !memo_checked && memo.from_unit >= first && memo.from_unit <= last &&
+                              memo.range_last == env_.range_last && StreamUnchanged(memo);
+    if (memo.from_unit >= first && memo.from_unit <= last) memo_checked = true;
+    if (memo_applies) search_to = memo.from_unit - 1;
     const NeedleIndex::Found found =
-        index.FindIn(env_.source, first * unit_bytes, (last + 1) * unit_bytes);
+        search_to < first
+            ? NeedleIndex::Found{}
+            : index.FindIn(env_.source, first * unit_bytes,
+                           memo_applies
+                               ? memo.from_unit * unit_bytes + static_cast<int64_t>(length) - 1
+                               : (last + 1) * unit_bytes);
     const bool before_bad =
         found.unreadable_unit < 0 ||
         found.occurrence + static_cast<int64_t>(length) <= found.unreadable_unit * unit_bytes;
     if (found.occurrence >= 0 && before_bad) {
       const int64_t end_unit = (found.occurrence + static_cast<int64_t>(length) - 1) / unit_bytes;
-      return {Outcome::kFound, taken + static_cast<uint64_t>(end_unit - first) + 1};
+      return finish(Outcome::kFound, taken + static_cast<uint64_t>(end_unit - first) + 1, end_unit);
     }
     if (found.unreadable_unit >= 0) {
       return {Outcome::kShortRead, taken + static_cast<uint64_t>(found.unreadable_unit - first)};
+    }
+    if (memo_applies) {
+      const uint64_t through = taken + static_cast<uint64_t>(memo.from_unit - first) + memo.units;
+      // Where this search's own limit comes first it is not known which unit
+      // that is, so nothing is kept.
+      const bool found_in_reach = memo.end == Outcome::kFound && through <= max_units;
+      if (!found_in_reach && through >= max_units) return {Outcome::kLimit, max_units};
+      if (memo.end != Outcome::kLimit) return finish(memo.end, through, memo.last_unit);
+      // The last search stopped at its own limit: this one goes on from there.
+      taken = through;
+      previous_last = memo.last_unit;
+      cursor = memo.last_unit + 1;
+      continue;
     }
     taken += static_cast<uint64_t>(last - first + 1);
     previous_last = last;
     cursor = last + 1;
   }
-  return {Outcome::kLimit, taken};
+  return finish(Outcome::kLimit, taken, previous_last);
+}
+
+bool CarverCall::StreamUnchanged(const NeedleIndex::StreamSearch& search) const {
+  // Claims that outlive their calls are only ever added, and the search's
+  // units were not another call's then, so the same count of unclaimed ones
+  // means the same units.
+  if (search.last_unit < search.from_unit) return false;
+  const auto span = static_cast<uint64_t>(search.last_unit - search.from_unit + 1);
+  return span - env_.map.CountClaimedIn(search.from_unit, search.last_unit) == search.units;
 }
 
 void CarverCall::NoteSkipped(uint64_t units) {

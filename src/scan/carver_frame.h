@@ -60,6 +60,8 @@ struct CarverEnv {
   // the kind of the candidate being carved.
   ClaimedFileLog* claimed = nullptr;
   FileKind carving_kind = FileKind::None;
+  // Carver calls alive now (a carver may open one inside another).
+  int calls_open = 0;
 };
 
 // The frame every carver goes through for one candidate: the start (claim and
@@ -109,7 +111,7 @@ class CarverCall {
   // the search begins that many units ahead (`tail` then ends just before
   // them), and the counts include them.
   struct Ahead {
-    enum class Outcome { kFound, kLimit, kRangeEnd, kShortRead };
+    using Outcome = NeedleIndex::StreamSearch::End;
     Outcome outcome = Outcome::kLimit;
     // Found: the units to take through the one holding the occurrence's last
     // byte. Otherwise: the units that could be taken before the search stopped.
@@ -199,6 +201,8 @@ class CarverCall {
   // elsewhere once units beyond unclaimed ones are claimed.
   void ForgetChainsIfClaimsSkipUnclaimed();
   void NoteSkipped(uint64_t units);
+  // Whether a search's units are still the unclaimed ones where it looked.
+  bool StreamUnchanged(const NeedleIndex::StreamSearch& search) const;
   // The source unit whose bytes are at buffer unit `buffer_unit`, or -1 when
   // the buffer no longer says.
   int64_t SourceUnitOfBufferUnit(uint64_t buffer_unit);

@@ -80,6 +80,23 @@ void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
   }
 }
 
+uint64_t ClaimedSectorMap::CountClaimedIn(int64_t first, int64_t last) const {
+  first = std::max<int64_t>(first, 0);
+  last = std::min(last, last_sector_);
+  uint64_t count = 0;
+  while (first <= last) {
+    const int64_t in_word = std::min<int64_t>(32 - first % 32, last - first + 1);
+    const uint32_t bits = (in_word == 32 ? 0xFFFFFFFFu : ((uint32_t{1} << in_word) - 1))
+                          << (first % 32);
+    count += std::popcount(words_[Word(first)] & bits);
+    first += in_word;
+    if (first % 32 == 0 && first <= last) {
+      first = std::max<int64_t>(first, NextClaimed(first, last));
+    }
+  }
+  return count;
+}
+
 uint64_t ClaimedSectorMap::CountClaimed() const {
   uint64_t count = 0;
   for (size_t i = 0; i < word_count_; ++i) count += std::popcount(words_[i]);

@@ -50,6 +50,9 @@ class ClaimedSectorMap {
   int64_t LastSector() const { return last_sector_; }
   // Grows with every claim and release, so a lookup can tell it still holds.
   uint64_t Changes() const { return changes_; }
+  // The claimed sectors among first..last, passing the words that hold no
+  // claim 2,048 sectors at a time.
+  uint64_t CountClaimedIn(int64_t first, int64_t last) const;
   // False when the map could not be allocated; it then holds no sector.
   bool Valid() const { return valid_; }
   // Number of claimed sectors (tests and reports; walks the whole map).

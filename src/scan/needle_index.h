@@ -36,6 +36,21 @@ class NeedleIndex {
 
   std::string_view Needle() const { return needle_; }
 
+  // What the last search over the unclaimed units found from `from_unit` on
+  // (unclaimed then): the first occurrence, wholly within those units, ends
+  // in the `units`-th of them, `last_unit`; or there is none through them,
+  // as far as a limit or the range end let it look. Holds while those units
+  // are still the unclaimed ones of from_unit..last_unit.
+  struct StreamSearch {
+    enum class End { kFound, kLimit, kRangeEnd, kShortRead };
+    int64_t from_unit = -1;
+    int64_t last_unit = -1;
+    int64_t range_last = -1;
+    uint64_t units = 0;
+    End end = End::kLimit;
+  };
+  StreamSearch last_search;
+
  private:
   // Scans the starts [from, end) (reading the bytes up to end + length - 1)
   // and learns them, up to the first occurrence or unreadable unit.

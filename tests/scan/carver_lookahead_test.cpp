@@ -183,6 +183,51 @@ TEST_F(CarverLookahead, ASearchOverBytesAlreadySearchedReadsNothingAgain) {
   }
 }
 
+// Candidates searching from last to first, with files kept in between,
+// some inside stretches an earlier search went over: what a search keeps
+// for the next must never change what that one finds.
+TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
+  uint32_t state = 12345;
+  auto next = [&state](uint32_t below) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % below;
+  };
+  for (int layout = 0; layout < 100; ++layout) {
+    SCOPED_TRACE(layout);
+    SetUp();
+    for (int placed = 0; placed < 6; ++placed) {
+      Put(static_cast<int64_t>(8 + next(56)) * kUnit - 2 + next(5), "END!");
+    }
+    Open();
+    for (int64_t header = kSectors - 2; header >= 0; header -= 1 + next(3)) {
+      if (map_->IsClaimed(header)) continue;
+      CarverCall call(*env_, header * kUnit);
+      const auto tail = std::span(call.Bytes()).last(3);
+      const uint64_t max_units = 4 + next(kSectors);
+      const CarverCall::Ahead ahead = call.FindAhead("END!", tail, max_units);
+      NeedleIndexes fresh;
+      NeedleIndexes* shared = env_->needles;
+      env_->needles = &fresh;
+      const CarverCall::Ahead expected = call.FindAhead("END!", tail, max_units);
+      env_->needles = shared;
+      EXPECT_EQ(ahead.outcome, expected.outcome) << "header " << header;
+      EXPECT_EQ(ahead.units, expected.units) << "header " << header;
+      // Now and then the candidate is a file that keeps a few units, or a
+      // file found some other way is kept anywhere.
+      if (next(4) == 0) {
+        const auto first = static_cast<int64_t>(next(kSectors));
+        map_->ClaimRange(first, first + next(3));
+      }
+      if (next(3) == 0) {
+        call.ReadUntil((1 + next(12)) * kUnit);
+        call.Complete();
+      } else {
+        call.Fail();
+      }
+    }
+  }
+}
+
 TEST_F(CarverLookahead, PeeksFollowTheUnclaimedUnitsAndClaimNothing) {
   Open(20);
   map_->Claim(4);

@@ -42,23 +42,6 @@ struct StormCase {
 // Shown for a case in test listings instead of its bytes.
 void PrintTo(const StormCase& storm, std::ostream* out) { *out << storm.name; }
 
-// Kinds whose work still grows with the square of the image, skipped until
-// their carvers bound a failing walk. OFFICECARVE_STORM_ALL=1 runs them too.
-struct KnownQuadratic {
-  std::string_view name;
-  std::string_view reason;
-};
-constexpr KnownQuadratic kKnownQuadratic[] = {
-    {"mix-512", "a search ahead crosses every claimed stretch between it and the range end"},
-};
-
-const KnownQuadratic* FindKnownQuadratic(const std::string& name) {
-  for (const KnownQuadratic& known : kKnownQuadratic) {
-    if (known.name == name) return &known;
-  }
-  return nullptr;
-}
-
 std::vector<StormCase> Cases() {
   std::vector<StormCase> cases;
   for (const uint32_t block : {4096u, 512u}) {
@@ -124,11 +107,6 @@ class StormScaling : public testing::CarverHarness,
 
 TEST_P(StormScaling, WorkPerByteStaysFlatWhenTheImageDoubles) {
   const StormCase& storm = GetParam();
-  const KnownQuadratic* known = FindKnownQuadratic(storm.name);
-  const char* run_all = std::getenv("OFFICECARVE_STORM_ALL");
-  if (known != nullptr && (run_all == nullptr || std::string_view(run_all) != "1")) {
-    GTEST_SKIP() << known->reason;
-  }
   const auto deadline = Clock::now() + kBudget;
   const uint64_t small_bytes = storm.small_bytes;
   const ScanFigures small = Scan(small_bytes, deadline);
