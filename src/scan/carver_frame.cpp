@@ -26,7 +26,6 @@ void AppendUnits(std::vector<ByteRun>& runs, const UnitRun& units, uint64_t unit
 
 CarverCall::CarverCall(CarverEnv& env, int64_t offset)
     : env_(env), header_offset_(offset), buffer_(&own_buffer_), claims_(&own_claims_) {
-  ++env_.calls_open;
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t header_unit = offset / unit_bytes;
   if (offset < 0 || env_.map.IsClaimed(header_unit)) {
@@ -41,6 +40,8 @@ CarverCall::CarverCall(CarverEnv& env, int64_t offset)
     claims_->clear();
   }
   ClaimUnit(header_unit);
+  claiming_ = true;
+  ++env_.calls_claiming;
   EnsureRoom(static_cast<uint64_t>(unit_bytes));
   if (env_.source.ReadAt(buffer_->data(), static_cast<uint32_t>(unit_bytes), offset) != 0) {
     Fail();
@@ -54,7 +55,13 @@ CarverCall::CarverCall(CarverEnv& env, int64_t offset)
 CarverCall::~CarverCall() {
   if (!ended_) Fail();
   EndStorage();
-  --env_.calls_open;
+  StopClaiming();
+}
+
+void CarverCall::StopClaiming() {
+  if (!claiming_) return;
+  claiming_ = false;
+  --env_.calls_claiming;
 }
 
 void CarverCall::EnsureRoom(uint64_t bytes) {
@@ -101,6 +108,7 @@ void CarverCall::KeepClaims() {
   kept_units_ += claimed_units_;
   run_cursor_ = 0;
   units_before_cursor_ = 0;
+  for (const UnitRun& units : *claims_) env_.map.NoteKept(units.first, units.last());
   if (env_.claimed != nullptr && kept_runs_complete_) {
     for (const UnitRun& units : *claims_) AppendUnits(kept_runs_, units, env_.bytes_per_sector);
     if (kept_runs_.size() > env_.claimed->RunsLeft()) {
@@ -259,20 +267,24 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   using Memo = NeedleIndex::StreamSearch;
   Memo found_here;
   found_here.range_last = env_.range_last;
+  found_here.kept_stamp = env_.map.KeptCount();
   const uint64_t taken_before = taken;
   auto finish = [&](Outcome outcome, uint64_t units, int64_t last_unit) -> Ahead {
     // Another call's claims may still go, so only a call on its own keeps
     // what it found.
-    if (found_here.from_unit >= 0 && outcome != Outcome::kShortRead && env_.calls_open == 1) {
+    if (found_here.from_unit >= 0 && outcome != Outcome::kShortRead && env_.calls_claiming == 1) {
       found_here.end = outcome;
       found_here.units = units - taken_before;
       found_here.last_unit = last_unit;
-      index.last_search = found_here;
+      index.recent_searches[index.next_search_slot] = found_here;
+      index.next_search_slot = (index.next_search_slot + 1) % index.recent_searches.size();
     }
     return {outcome, units};
   };
-  const Memo& memo = index.last_search;
-  bool memo_checked = false;
+  // Kept searches are tried once each, the nearest first, as the walk
+  // reaches them; `memo` is a copy, as finishing overwrites one.
+  uint32_t memos_passed = 0;
+  Memo memo;
   int64_t previous_last = -1;
   while (taken < max_units) {
     const int64_t first = env_.map.NextUnclaimed(cursor, env_.range_last);
@@ -308,9 +320,17 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
     // The last search's result applies from its first unit on when this
     // stretch reaches that unit; only the bytes before it are searched here.
     int64_t search_to = last;
-    const bool memo_applies = !memo_checked && memo.from_unit >= first && memo.from_unit <= last &&
-                              memo.range_last == env_.range_last && StreamUnchanged(memo);
-    if (memo.from_unit >= first && memo.from_unit <= last) memo_checked = true;
+    bool memo_applies = false;
+    for (size_t slot = 0; slot < index.recent_searches.size(); ++slot) {
+      const Memo& kept = index.recent_searches[slot];
+      if ((memos_passed >> slot & 1) != 0 || kept.from_unit < first || kept.from_unit > last) {
+        continue;
+      }
+      memos_passed |= 1u << slot;
+      if (kept.range_last != env_.range_last || !StreamUnchanged(kept)) continue;
+      if (!memo_applies || kept.from_unit < memo.from_unit) memo = kept;
+      memo_applies = true;
+    }
     if (memo_applies) search_to = memo.from_unit - 1;
     const NeedleIndex::Found found =
         search_to < first
@@ -350,12 +370,11 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
 }
 
 bool CarverCall::StreamUnchanged(const NeedleIndex::StreamSearch& search) const {
-  // Claims that outlive their calls are only ever added, and the search's
-  // units were not another call's then, so the same count of unclaimed ones
-  // means the same units.
-  if (search.last_unit < search.from_unit) return false;
-  const auto span = static_cast<uint64_t>(search.last_unit - search.from_unit + 1);
-  return span - env_.map.CountClaimedIn(search.from_unit, search.last_unit) == search.units;
+  // Only this call's claims are transient now, and they lie before its read
+  // position; the claims that outlive their calls are only ever added, so
+  // none kept among the search's units means the same unclaimed units.
+  return env_.calls_claiming == 1 &&
+         !env_.map.KeptSince(search.kept_stamp, search.from_unit, search.last_unit);
 }
 
 void CarverCall::NoteSkipped(uint64_t units) {
@@ -591,13 +610,16 @@ void CarverCall::Complete() {
   if (per_cluster > 1) {
     // The rest of the cluster the file ends in belongs to it too. The map
     // ignores units past its end, and the loop runs at most one cluster.
+    const int64_t rest_from = read_position_ / unit_bytes;
     while ((read_position_ / unit_bytes - env_.state.cluster_origin) % per_cluster > 0) {
       env_.map.Claim(read_position_ / unit_bytes);
       read_position_ += unit_bytes;
     }
+    env_.map.NoteKept(rest_from, read_position_ / unit_bytes - 1);
   }
   held_ = 0;
   EndStorage();
+  StopClaiming();
 }
 
 void CarverCall::Fail() {
@@ -609,6 +631,7 @@ void CarverCall::Fail() {
   claimed_units_ = 0;
   held_ = 0;
   EndStorage();
+  StopClaiming();
 }
 
 }  // namespace officecarve

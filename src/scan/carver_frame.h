@@ -60,8 +60,9 @@ struct CarverEnv {
   // the kind of the candidate being carved.
   ClaimedFileLog* claimed = nullptr;
   FileKind carving_kind = FileKind::None;
-  // Carver calls alive now (a carver may open one inside another).
-  int calls_open = 0;
+  // Carver calls that hold claims they may still release (a carver may
+  // start one while another is going on).
+  int calls_claiming = 0;
 };
 
 // The frame every carver goes through for one candidate: the start (claim and
@@ -201,6 +202,7 @@ class CarverCall {
   // elsewhere once units beyond unclaimed ones are claimed.
   void ForgetChainsIfClaimsSkipUnclaimed();
   void NoteSkipped(uint64_t units);
+  void StopClaiming();
   // Whether a search's units are still the unclaimed ones where it looked.
   bool StreamUnchanged(const NeedleIndex::StreamSearch& search) const;
   // The source unit whose bytes are at buffer unit `buffer_unit`, or -1 when
@@ -260,6 +262,8 @@ class CarverCall {
   std::unique_ptr<NeedleIndexes> own_needles_;
   bool started_ = false;
   bool ended_ = false;
+  // Counted in the scan's calls_claiming.
+  bool claiming_ = false;
   Stop last_stop_ = Stop::kNone;
   std::string progress_text_;
 };

@@ -80,21 +80,22 @@ void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
   }
 }
 
-uint64_t ClaimedSectorMap::CountClaimedIn(int64_t first, int64_t last) const {
-  first = std::max<int64_t>(first, 0);
-  last = std::min(last, last_sector_);
-  uint64_t count = 0;
-  while (first <= last) {
-    const int64_t in_word = std::min<int64_t>(32 - first % 32, last - first + 1);
-    const uint32_t bits = (in_word == 32 ? 0xFFFFFFFFu : ((uint32_t{1} << in_word) - 1))
-                          << (first % 32);
-    count += std::popcount(words_[Word(first)] & bits);
-    first += in_word;
-    if (first % 32 == 0 && first <= last) {
-      first = std::max<int64_t>(first, NextClaimed(first, last));
-    }
+void ClaimedSectorMap::NoteKept(int64_t first, int64_t last) {
+  if (first > last) return;
+  const size_t slot = static_cast<size_t>(kept_count_ % kKeptRunsRemembered);
+  if (kept_runs_.size() <= slot) kept_runs_.resize(slot + 1);
+  kept_runs_[slot] = {first, last};
+  ++kept_count_;
+}
+
+bool ClaimedSectorMap::KeptSince(uint64_t count, int64_t first, int64_t last) const {
+  if (kept_count_ - count > kKeptRunsRemembered) return true;
+  for (uint64_t index = count; index < kept_count_; ++index) {
+    const auto& [run_first, run_last] =
+        kept_runs_[static_cast<size_t>(index % kKeptRunsRemembered)];
+    if (run_first <= last && run_last >= first) return true;
   }
-  return count;
+  return false;
 }
 
 uint64_t ClaimedSectorMap::CountClaimed() const {

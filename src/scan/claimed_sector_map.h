@@ -50,9 +50,14 @@ class ClaimedSectorMap {
   int64_t LastSector() const { return last_sector_; }
   // Grows with every claim and release, so a lookup can tell it still holds.
   uint64_t Changes() const { return changes_; }
-  // The claimed sectors among first..last, passing the words that hold no
-  // claim 2,048 sectors at a time.
-  uint64_t CountClaimedIn(int64_t first, int64_t last) const;
+  // Claims that outlive the call that made them (files kept, directory
+  // clusters) are noted here as well, counted, the latest as runs: the
+  // other claims are released again when their call ends.
+  void NoteKept(int64_t first, int64_t last);
+  uint64_t KeptCount() const { return kept_count_; }
+  // Whether a claim kept since KeptCount() stood at `count` touches a sector
+  // of first..last; also true when that is too long ago to tell.
+  bool KeptSince(uint64_t count, int64_t first, int64_t last) const;
   // False when the map could not be allocated; it then holds no sector.
   bool Valid() const { return valid_; }
   // Number of claimed sectors (tests and reports; walks the whole map).
@@ -90,6 +95,9 @@ class ClaimedSectorMap {
 
   int64_t last_sector_;
   uint64_t changes_ = 0;
+  static constexpr size_t kKeptRunsRemembered = 4096;
+  uint64_t kept_count_ = 0;
+  std::vector<std::pair<int64_t, int64_t>> kept_runs_;
   size_t word_count_ = 0;
   bool valid_ = true;
   std::unique_ptr<uint32_t[], FreeDeleter<uint32_t>> words_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -36,20 +37,23 @@ class NeedleIndex {
 
   std::string_view Needle() const { return needle_; }
 
-  // What the last search over the unclaimed units found from `from_unit` on
+  // What recent searches over the unclaimed units found from `from_unit` on
   // (unclaimed then): the first occurrence, wholly within those units, ends
   // in the `units`-th of them, `last_unit`; or there is none through them,
-  // as far as a limit or the range end let it look. Holds while those units
-  // are still the unclaimed ones of from_unit..last_unit.
+  // as far as a limit or the range end let it look. Holds while no claim
+  // kept since the map's kept count stood at `kept_stamp` touches
+  // from_unit..last_unit.
   struct StreamSearch {
     enum class End { kFound, kLimit, kRangeEnd, kShortRead };
     int64_t from_unit = -1;
     int64_t last_unit = -1;
     int64_t range_last = -1;
     uint64_t units = 0;
+    uint64_t kept_stamp = 0;
     End end = End::kLimit;
   };
-  StreamSearch last_search;
+  std::array<StreamSearch, 4> recent_searches;
+  size_t next_search_slot = 0;
 
  private:
   // Scans the starts [from, end) (reading the bytes up to end + length - 1)

@@ -356,11 +356,13 @@ bool ScanDriver::WaitWhilePaused() {
 void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector,
                                 uint32_t sectors_per_cluster) const {
   const int64_t per_cluster = std::max<int64_t>(1, sectors_per_cluster);
+  const int64_t first = sector;
   // Up to the end of the cluster that holds the sector; never past the map.
   do {
     map.Claim(sector);
     ++sector;
   } while ((sector - state_.cluster_origin) % per_cluster != 0 && sector <= map.LastSector());
+  map.NoteKept(first, sector - 1);
 }
 
 void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool folder_missing,

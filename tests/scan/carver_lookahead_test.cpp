@@ -216,7 +216,9 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
       // file found some other way is kept anywhere.
       if (next(4) == 0) {
         const auto first = static_cast<int64_t>(next(kSectors));
-        map_->ClaimRange(first, first + next(3));
+        const int64_t last = first + next(3);
+        map_->ClaimRange(first, last);
+        map_->NoteKept(first, last);
       }
       if (next(3) == 0) {
         call.ReadUntil((1 + next(12)) * kUnit);
