@@ -8,7 +8,7 @@
 
 namespace officecarve {
 
-SectorSource::SectorSource() : window_(kWindowBytes) {}
+SectorSource::SectorSource() : window_(kWindowBytes), spare_window_(kWindowBytes) {}
 
 OpenOutcome SectorSource::OpenVolume(const std::string& path, const std::string& display_name) {
   CloseSource();
@@ -94,8 +94,16 @@ void SectorSource::DiscardWindow() {
   handle_position_ = -1;
   window_start_ = 0;
   window_length_ = 0;
+  spare_start_ = 0;
+  spare_length_ = 0;
   failed_start_ = 0;
   failed_end_ = 0;
+}
+
+void SectorSource::SwapWindows() {
+  std::swap(window_, spare_window_);
+  std::swap(window_start_, spare_start_);
+  std::swap(window_length_, spare_length_);
 }
 
 int64_t SectorSource::SeekTo(int64_t offset, SeekOrigin origin) {
@@ -119,6 +127,9 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
   // Set when a fill placed before the request came back too short to reach it.
   bool fill_from_request = false;
   while (true) {
+    const bool in_window = window_length_ > 0 && offset >= window_start_ &&
+                           offset < window_start_ + static_cast<int64_t>(window_length_);
+    if (!in_window && SpareHolds(offset)) SwapWindows();
     if (window_length_ > 0 && offset >= window_start_ &&
         offset < window_start_ + static_cast<int64_t>(window_length_)) {
       const int64_t in_window = window_start_ + window_length_ - offset;
@@ -135,6 +146,11 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       return static_cast<int32_t>(ReadAroundBadSector(destination, count, offset));
     }
 
+    // A fill past the window's end keeps the window for what comes back to it.
+    if (window_length_ > 0 && offset >= window_start_ + static_cast<int64_t>(window_length_) &&
+        !fill_from_request) {
+      SwapWindows();
+    }
     // The recovery takes its candidates from the last to the first: when the
     // request lies just before the window, the new one reaches back three
     // times as far as forward, so the candidates below are served from it
@@ -205,6 +221,11 @@ bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
   if (offset > (range_.last + 1) * bytes_per_sector - count) return false;
   if (WindowHolds(offset, static_cast<uint32_t>(count))) {
     std::memcpy(destination.data(), window_.data() + (offset - window_start_), destination.size());
+    return true;
+  }
+  if (SpareHolds(offset) && offset + count <= spare_start_ + static_cast<int64_t>(spare_length_)) {
+    std::memcpy(destination.data(), spare_window_.data() + (offset - spare_start_),
+                destination.size());
     return true;
   }
   handle_position_ = -1;

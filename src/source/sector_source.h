@@ -93,6 +93,10 @@ class SectorSource {
     return window_length_ > 0 && offset >= window_start_ &&
            offset - window_start_ <= static_cast<int64_t>(window_length_) - count;
   }
+  bool SpareHolds(int64_t offset) const {
+    return spare_length_ > 0 && offset >= spare_start_ &&
+           offset < spare_start_ + static_cast<int64_t>(spare_length_);
+  }
   // Serves whole sectors one by one with direct reads; the bytes not delivered.
   uint32_t ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset);
 
@@ -106,7 +110,15 @@ class SectorSource {
   VolumeGeometry probed_;
   VolumeGeometry working_;
   ScanRange range_;
+  // Swaps the read window with the spare one, which holds the window before
+  // the last fill that went past the read window's end: the carvers read a
+  // little ahead of the candidates the recovery walks down through, and
+  // each keeps its own window that way.
+  void SwapWindows();
   std::vector<uint8_t> window_;
+  std::vector<uint8_t> spare_window_;
+  int64_t spare_start_ = 0;
+  uint32_t spare_length_ = 0;
   // Where the handle stands after our own last fill; -1 when unknown.
   int64_t handle_position_ = -1;
   int64_t window_start_ = 0;
