@@ -245,13 +245,13 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   const size_t length = needle.size();
   // The last bytes of the stream so far, joined with each next run's first
   // ones for the occurrences that cross from one to the other. They are read
-  // a unit at a time past the read window, which the candidates below keep
-  // using.
+  // a unit at a time, from the read windows when they hold them, else past
+  // them, which the candidates below keep using.
   std::vector<uint8_t> seam(tail.begin(), tail.end());
   std::vector<uint8_t> unit_bytes_read;
   auto read_unit = [&](int64_t unit) {
     unit_bytes_read.resize(static_cast<size_t>(unit_bytes));
-    return env_.source.ReadSectorDirect(unit, unit_bytes_read.data());
+    return env_.source.ReadDirect(unit * unit_bytes, unit_bytes_read);
   };
   uint64_t taken = 0;
   int64_t cursor = read_position_ / unit_bytes;

@@ -52,8 +52,11 @@ bool IsHeaderMarker(uint8_t code) {
 // account). A picture that does not start with APP0 or APP1 has a weaker
 // signature, so its walk must be well formed too: only header markers, and
 // a frame header before the scan. Only the other walks go through the chain
-// memo: theirs fail by the segments from each one on alone.
-std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, bool& chain_broke) {
+// memo: theirs fail by the segments from each one on alone. The inside of a
+// long segment is claimed without being read; `skipped` counts its bytes,
+// which are then not in the buffer.
+std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, bool& chain_broke,
+                                           uint64_t& skipped) {
   uint64_t position = 2;
   bool saw_frame = false;
   chain_broke = !well_formed;
@@ -75,10 +78,15 @@ std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, b
     if (length < kMinSegmentLength) return std::nullopt;
     if (well_formed && !IsHeaderMarker(code)) return std::nullopt;
     saw_frame = saw_frame || IsFrameMarker(code);
-    const uint64_t segment_end = position + length - 2;
-    if (segment_end > kMaxSearchBytes) return std::nullopt;
-    if (!call.ReadUntil(segment_end)) return std::nullopt;
-    position = segment_end;
+    // Bounded by where the segment ends in the file; its inside is claimed
+    // without being read, as nothing in it is looked at.
+    uint64_t rest = length - 2;
+    if (position + skipped + rest > kMaxSearchBytes) return std::nullopt;
+    const std::optional<uint64_t> units = call.SkipInsideRecord(position, rest);
+    if (!units) return std::nullopt;
+    skipped += *units * call.Env().bytes_per_sector;
+    if (!call.ReadUntil(position + rest)) return std::nullopt;
+    position += rest;
   }
 }
 
@@ -106,8 +114,9 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   }
 
   bool chain_broke = false;
+  uint64_t skipped = 0;
   const std::optional<uint64_t> scan_start =
-      WalkHeaderSegments(call, !StartsWithApp0OrApp1(header), chain_broke);
+      WalkHeaderSegments(call, !StartsWithApp0OrApp1(header), chain_broke, skipped);
   if (!scan_start) return chain_broke ? call.FailChain() : call.Fail();
   if (HoldsEndOfImage(call.Bytes(), *scan_start)) return call.Complete();
   // Then the units after the held ones, with the last two held bytes looked
@@ -115,9 +124,10 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   // the search stands below the limit, so one more can follow the last
   // position under it.
   const uint64_t held = call.Held();
+  const uint64_t taken = held + skipped;
   const uint64_t unit_bytes = env.bytes_per_sector;
-  if (held < 2 || held - 2 >= kMaxSearchBytes) return call.Fail();
-  const uint64_t max_units = (kMaxSearchBytes + 1 - held) / unit_bytes + 1;
+  if (held < 2 || taken - 2 >= kMaxSearchBytes) return call.Fail();
+  const uint64_t max_units = (kMaxSearchBytes + 1 - taken) / unit_bytes + 1;
   const auto tail = call.Bytes().subspan(held - 2);
   const CarverCall::Ahead ahead = call.FindAhead(kEndMarker, tail, max_units);
   if (ahead.outcome != CarverCall::Ahead::Outcome::kFound) return call.Fail();
