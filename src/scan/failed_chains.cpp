@@ -8,15 +8,35 @@ uint64_t FailedChains::Key(FileKind kind, int64_t record_offset) {
 }
 
 size_t FailedChains::SlotOf(uint64_t key) const {
-  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 40) & (kSlots - 1);
-  while (slots_[slot] != 0 && slots_[slot] != key) slot = (slot + 1) & (kSlots - 1);
+  const size_t mask = slots_.size() - 1;
+  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+  while (slots_[slot] != 0 && slots_[slot] != key) slot = (slot + 1) & mask;
   return slot;
+}
+
+void FailedChains::Grow() {
+  std::vector<uint64_t> keys;
+  keys.reserve(used_slots_.size());
+  for (const uint32_t slot : used_slots_) keys.push_back(slots_[slot]);
+  slots_.assign(slots_.size() * 2, 0);
+  used_slots_.clear();
+  for (const uint64_t key : keys) {
+    const size_t slot = SlotOf(key);
+    slots_[slot] = key;
+    used_slots_.push_back(static_cast<uint32_t>(slot));
+  }
 }
 
 void FailedChains::Remember(FileKind kind, int64_t record_offset) {
   if (record_offset < 0) return;
-  if (slots_.empty()) slots_.assign(kSlots, 0);
-  if (used_slots_.size() >= kSlots / 4 * 3) Forget();
+  if (slots_.empty()) slots_.assign(kFirstSlots, 0);
+  if (used_slots_.size() >= slots_.size() / 4 * 3) {
+    if (slots_.size() < kSlots) {
+      Grow();
+    } else {
+      Forget();
+    }
+  }
   const uint64_t key = Key(kind, record_offset);
   const size_t slot = SlotOf(key);
   if (slots_[slot] == key) return;

@@ -26,6 +26,9 @@ class FailedChains {
   // A full table is forgotten and starts afresh: memory stays bounded, and
   // the cost is one more walk now and then.
   static constexpr size_t kSlots = 1u << 19;
+  // The table starts this small and doubles as it fills, so a scan that
+  // remembers little touches little memory.
+  static constexpr size_t kFirstSlots = 1u << 12;
 
   void Remember(FileKind kind, int64_t record_offset);
   bool Holds(FileKind kind, int64_t record_offset) const;
@@ -34,6 +37,7 @@ class FailedChains {
  private:
   static uint64_t Key(FileKind kind, int64_t record_offset);
   size_t SlotOf(uint64_t key) const;
+  void Grow();
 
   std::vector<uint64_t> slots_;  // 0 is empty; allocated on the first failure
   std::vector<uint32_t> used_slots_;

@@ -159,7 +159,7 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     const bool just_before = window_length_ > 0 && offset < window_start_ &&
                              window_start_ - offset < static_cast<int64_t>(kWindowBytes);
     if (just_before && !fill_from_request) {
-      start = offset - static_cast<int64_t>(kWindowBytes) / 2;
+      start = offset - static_cast<int64_t>(kWindowBytes) / 4 * 3;
       start -= bytes_per_sector > 0 ? start % bytes_per_sector : 0;
     }
     // The window ends exactly at the end bound when the request is near it.
