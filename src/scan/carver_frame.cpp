@@ -155,15 +155,8 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
     // Claimed before the read, so a failed read still leaves it on the list.
     ClaimUnit(unit);
     EnsureRoom(held_ + unit_bytes);
-    uint8_t* into = buffer_->data() + held_;
-    // The few units read after a skip (a long record's end, the next header)
-    // come straight from the source: filling the read window there would
-    // throw away the window the scan's candidates are read through.
-    const bool read =
-        direct_units_left_ > 0
-            ? env_.source.ReadDirect(read_position_, {into, static_cast<size_t>(unit_bytes)})
-            : env_.source.ReadAt(into, static_cast<uint32_t>(unit_bytes), read_position_) == 0;
-    if (direct_units_left_ > 0) --direct_units_left_;
+    const bool read = env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(unit_bytes),
+                                         read_position_) == 0;
     if (!read) {
       last_stop_ = Stop::kShortRead;
       return false;
@@ -379,7 +372,6 @@ bool CarverCall::StreamUnchanged(const NeedleIndex::StreamSearch& search) const 
 
 void CarverCall::NoteSkipped(uint64_t units) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
-  direct_units_left_ = kDirectUnitsAfterSkip;
   if (held_ % unit_bytes != 0) {
     unit_mapping_lost_ = true;
     return;

@@ -241,9 +241,6 @@ class CarverCall {
   // rest are not remembered.
   static constexpr size_t kMaxChainRecords = 1u << 16;
   std::vector<int64_t> chain_records_;
-  // Units ReadUntil still reads past the read window since the last skip.
-  static constexpr int kDirectUnitsAfterSkip = 4;
-  int direct_units_left_ = 0;
   // UnitAhead's last answer: the `index`-th unit ahead of `read_position`,
   // while the map stood at `map_changes`.
   struct AheadMemo {

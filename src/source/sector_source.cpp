@@ -8,7 +8,7 @@
 
 namespace officecarve {
 
-SectorSource::SectorSource() : window_(kWindowBytes), spare_window_(kWindowBytes) {}
+SectorSource::SectorSource() : window_(kWindowBytes) {}
 
 OpenOutcome SectorSource::OpenVolume(const std::string& path, const std::string& display_name) {
   CloseSource();
@@ -94,16 +94,29 @@ void SectorSource::DiscardWindow() {
   handle_position_ = -1;
   window_start_ = 0;
   window_length_ = 0;
-  spare_start_ = 0;
-  spare_length_ = 0;
+  for (SpareWindow& spare : spares_) spare.length = 0;
   failed_start_ = 0;
   failed_end_ = 0;
 }
 
-void SectorSource::SwapWindows() {
-  std::swap(window_, spare_window_);
-  std::swap(window_start_, spare_start_);
-  std::swap(window_length_, spare_length_);
+int SectorSource::SpareHolding(int64_t offset) const {
+  for (size_t index = 0; index < spares_.size(); ++index) {
+    const SpareWindow& spare = spares_[index];
+    if (spare.length > 0 && offset >= spare.start &&
+        offset < spare.start + static_cast<int64_t>(spare.length)) {
+      return static_cast<int>(index);
+    }
+  }
+  return -1;
+}
+
+void SectorSource::SwapWithSpare(size_t index) {
+  SpareWindow& spare = spares_[index];
+  std::swap(window_, spare.bytes);
+  std::swap(window_start_, spare.start);
+  std::swap(window_length_, spare.length);
+  spare.used = ++window_uses_;
+  if (window_.size() < kWindowBytes) window_.resize(kWindowBytes);
 }
 
 int64_t SectorSource::SeekTo(int64_t offset, SeekOrigin origin) {
@@ -129,7 +142,10 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
   while (true) {
     const bool in_window = window_length_ > 0 && offset >= window_start_ &&
                            offset < window_start_ + static_cast<int64_t>(window_length_);
-    if (!in_window && SpareHolds(offset)) SwapWindows();
+    if (!in_window) {
+      const int spare = SpareHolding(offset);
+      if (spare >= 0) SwapWithSpare(static_cast<size_t>(spare));
+    }
     if (window_length_ > 0 && offset >= window_start_ &&
         offset < window_start_ + static_cast<int64_t>(window_length_)) {
       const int64_t in_window = window_start_ + window_length_ - offset;
@@ -146,18 +162,28 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       return static_cast<int32_t>(ReadAroundBadSector(destination, count, offset));
     }
 
-    // A fill past the window's end keeps the window for what comes back to it.
-    if (window_length_ > 0 && offset >= window_start_ + static_cast<int64_t>(window_length_) &&
-        !fill_from_request) {
-      SwapWindows();
+    // The recovery takes its candidates from the last to the first, and the
+    // carvers' reads ahead of them step down too: when the request lies just
+    // before a window, the new one reaches back three times as far as
+    // forward, so the requests below are served from it too, with room for
+    // each to read a little ahead.
+    auto lies_just_before = [offset](int64_t start_of, uint32_t length) {
+      return length > 0 && offset < start_of && start_of - offset < int64_t{kWindowBytes};
+    };
+    bool just_before = lies_just_before(window_start_, window_length_);
+    for (const SpareWindow& spare : spares_) {
+      just_before = just_before || lies_just_before(spare.start, spare.length);
     }
-    // The recovery takes its candidates from the last to the first: when the
-    // request lies just before the window, the new one reaches back three
-    // times as far as forward, so the candidates below are served from it
-    // too, with room for each to read a little ahead of its header.
+    // The window is kept aside for what comes back to it, in place of the
+    // spare used least recently.
+    if (window_length_ > 0 && !fill_from_request) {
+      size_t oldest = 0;
+      for (size_t index = 1; index < spares_.size(); ++index) {
+        if (spares_[index].used < spares_[oldest].used) oldest = index;
+      }
+      SwapWithSpare(oldest);
+    }
     int64_t start = offset;
-    const bool just_before = window_length_ > 0 && offset < window_start_ &&
-                             window_start_ - offset < static_cast<int64_t>(kWindowBytes);
     if (just_before && !fill_from_request) {
       start = offset - static_cast<int64_t>(kWindowBytes) / 4 * 3;
       start -= bytes_per_sector > 0 ? start % bytes_per_sector : 0;
@@ -223,10 +249,13 @@ bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
     std::memcpy(destination.data(), window_.data() + (offset - window_start_), destination.size());
     return true;
   }
-  if (SpareHolds(offset) && offset + count <= spare_start_ + static_cast<int64_t>(spare_length_)) {
-    std::memcpy(destination.data(), spare_window_.data() + (offset - spare_start_),
-                destination.size());
-    return true;
+  if (const int index = SpareHolding(offset); index >= 0) {
+    const SpareWindow& spare = spares_[static_cast<size_t>(index)];
+    if (offset + count <= spare.start + static_cast<int64_t>(spare.length)) {
+      std::memcpy(destination.data(), spare.bytes.data() + (offset - spare.start),
+                  destination.size());
+      return true;
+    }
   }
   handle_position_ = -1;
   if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;

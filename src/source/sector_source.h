@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -93,10 +94,8 @@ class SectorSource {
     return window_length_ > 0 && offset >= window_start_ &&
            offset - window_start_ <= static_cast<int64_t>(window_length_) - count;
   }
-  bool SpareHolds(int64_t offset) const {
-    return spare_length_ > 0 && offset >= spare_start_ &&
-           offset < spare_start_ + static_cast<int64_t>(spare_length_);
-  }
+  // The spare window holding `offset`, or none.
+  int SpareHolding(int64_t offset) const;
   // Serves whole sectors one by one with direct reads; the bytes not delivered.
   uint32_t ReadAroundBadSector(uint8_t* destination, uint32_t count, int64_t offset);
 
@@ -110,19 +109,25 @@ class SectorSource {
   VolumeGeometry probed_;
   VolumeGeometry working_;
   ScanRange range_;
-  // Swaps the read window with the spare one, which holds the window before
-  // the last fill that went past the read window's end: the carvers read a
-  // little ahead of the candidates the recovery walks down through, and
-  // each keeps its own window that way.
-  void SwapWindows();
+  // Earlier windows kept aside, the least recently used given up first: the
+  // carvers read ahead of the candidates the recovery walks down through
+  // (a long record's end, the next header), each from a window of its own.
+  struct SpareWindow {
+    std::vector<uint8_t> bytes;
+    int64_t start = 0;
+    uint32_t length = 0;
+    uint64_t used = 0;
+  };
+  static constexpr size_t kSpareWindows = 3;
+  // Makes spare `index` the read window and the read window that spare.
+  void SwapWithSpare(size_t index);
+  std::array<SpareWindow, kSpareWindows> spares_;
+  uint64_t window_uses_ = 0;
   std::vector<uint8_t> window_;
-  std::vector<uint8_t> spare_window_;
-  int64_t spare_start_ = 0;
-  uint32_t spare_length_ = 0;
-  // Where the handle stands after our own last fill; -1 when unknown.
-  int64_t handle_position_ = -1;
   int64_t window_start_ = 0;
   uint32_t window_length_ = 0;
+  // Where the handle stands after our own last fill; -1 when unknown.
+  int64_t handle_position_ = -1;
   // The stretch of the last fill that failed: read sector by sector.
   int64_t failed_start_ = 0;
   int64_t failed_end_ = 0;
