@@ -118,7 +118,7 @@ class SectorSource {
     uint32_t length = 0;
     uint64_t used = 0;
   };
-  static constexpr size_t kSpareWindows = 3;
+  static constexpr size_t kSpareWindows = 7;
   // Makes spare `index` the read window and the read window that spare.
   void SwapWithSpare(size_t index);
   std::array<SpareWindow, kSpareWindows> spares_;
