@@ -24,10 +24,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint64_t kSmallBytes = 1 << 20;
+// Well above what the read windows hold, so they do not serve the smaller
+// image alone.
+constexpr uint64_t kSmallBytes = 4 << 20;
 // A storm whose headers reach a megabyte ahead is measured from a size where
 // most of them still reach inside the image, or the end alone makes it grow.
-constexpr uint64_t kFarReachingSmallBytes = 4 << 20;
+constexpr uint64_t kFarReachingSmallBytes = 8 << 20;
 constexpr double kMaxGrowth = 2.5;
 // Generous for CI; a quadratic kind at these sizes takes seconds, not minutes.
 constexpr auto kBudget = std::chrono::seconds(30);
