@@ -155,9 +155,8 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
     // Claimed before the read, so a failed read still leaves it on the list.
     ClaimUnit(unit);
     EnsureRoom(held_ + unit_bytes);
-    const bool read = env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(unit_bytes),
-                                         read_position_) == 0;
-    if (!read) {
+    if (env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(unit_bytes),
+                           read_position_) != 0) {
       last_stop_ = Stop::kShortRead;
       return false;
     }
@@ -310,7 +309,7 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
         }
       }
     }
-    // The last search's result applies from its first unit on when this
+    // A kept search's result applies from its first unit on when this
     // stretch reaches that unit; only the bytes before it are searched here.
     int64_t search_to = last;
     bool memo_applies = false;

@@ -140,14 +140,11 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
   // Set when a fill placed before the request came back too short to reach it.
   bool fill_from_request = false;
   while (true) {
-    const bool in_window = window_length_ > 0 && offset >= window_start_ &&
-                           offset < window_start_ + static_cast<int64_t>(window_length_);
-    if (!in_window) {
+    if (!WindowHolds(offset, 1)) {
       const int spare = SpareHolding(offset);
       if (spare >= 0) SwapWithSpare(static_cast<size_t>(spare));
     }
-    if (window_length_ > 0 && offset >= window_start_ &&
-        offset < window_start_ + static_cast<int64_t>(window_length_)) {
+    if (WindowHolds(offset, 1)) {
       const int64_t in_window = window_start_ + window_length_ - offset;
       const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count, in_window));
       std::memcpy(destination, window_.data() + (offset - window_start_), n);

@@ -78,10 +78,10 @@ uint8_t TiffWalk::ByteAt(uint64_t at) {
   for (const PeekedUnit& unit : peeked_) {
     if (unit.start == start) return unit.bytes[at - start];
   }
-  PeekedUnit& unit = peeked_[next_peek_slot_];
-  next_peek_slot_ = (next_peek_slot_ + 1) % peeked_.size();
   // Past the reached units reads as zero, as past the held ones did.
   if (at >= reached_) return 0;
+  PeekedUnit& unit = peeked_[next_peek_slot_];
+  next_peek_slot_ = (next_peek_slot_ + 1) % peeked_.size();
   unit.bytes.resize(unit_bytes);
   unit.start = UINT64_MAX;
   if (!call_.PeekAt(start, unit.bytes)) {

@@ -7,6 +7,7 @@
 
 #include "carvers/carvers.h"
 #include "core/byte_order.h"
+#include "core/find_bytes.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {
@@ -87,10 +88,9 @@ void CarveX3f(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     }
     const uint64_t search_from =
         std::max(first, unit_start - std::min(unit_start, uint64_t{tail_bytes}));
-    for (uint64_t at = search_from; at + kDirectorySignature.size() <= bytes.size(); ++at) {
-      if (BytesAre(bytes, at, kDirectorySignature)) {
-        pointer_may_end = std::max(pointer_may_end, base + at + kLongestDirectoryBytes + 4);
-      }
+    for (auto at = FindBytes(bytes, search_from, kDirectorySignature); at;
+         at = FindBytes(bytes, *at + 1, kDirectorySignature)) {
+      pointer_may_end = std::max(pointer_may_end, base + *at + kLongestDirectoryBytes + 4);
     }
     // Only the last directory's length is looked back at.
     const uint64_t before = bytes.size();
