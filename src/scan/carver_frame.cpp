@@ -236,15 +236,12 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   const int64_t unit_bytes = env_.bytes_per_sector;
   const size_t length = needle.size();
   // The last bytes of the stream so far, joined with each next run's first
-  // ones for the occurrences that cross from one to the other. They are read
-  // a unit at a time, from the read windows when they hold them, else past
-  // them, which the candidates below keep using.
+  // ones for the occurrences that cross from one to the other. They come
+  // from the edges kept of units crossed before, else from the read windows
+  // when they hold them, else past them, which the candidates below keep
+  // using.
   std::vector<uint8_t> seam(tail.begin(), tail.end());
-  std::vector<uint8_t> unit_bytes_read;
-  auto read_unit = [&](int64_t unit) {
-    unit_bytes_read.resize(static_cast<size_t>(unit_bytes));
-    return env_.source.ReadDirect(unit * unit_bytes, unit_bytes_read);
-  };
+  UnitEdges& edges = needles->Edges();
   uint64_t taken = 0;
   int64_t cursor = read_position_ / unit_bytes;
   if (from_units > 0) {
@@ -261,7 +258,7 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   found_here.range_last = env_.range_last;
   found_here.kept_stamp = env_.map.KeptCount();
   const uint64_t taken_before = taken;
-  auto finish = [&](Outcome outcome, uint64_t units, int64_t last_unit) -> Ahead {
+  auto keep = [&](Outcome outcome, uint64_t units, int64_t last_unit) {
     // Another call's claims may still go, so only a call on its own keeps
     // what it found.
     if (found_here.from_unit >= 0 && outcome != Outcome::kShortRead && env_.calls_claiming == 1) {
@@ -271,6 +268,9 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
       index.recent_searches[index.next_search_slot] = found_here;
       index.next_search_slot = (index.next_search_slot + 1) % index.recent_searches.size();
     }
+  };
+  auto finish = [&](Outcome outcome, uint64_t units, int64_t last_unit) -> Ahead {
+    keep(outcome, units, last_unit);
     return {outcome, units};
   };
   // Kept searches are tried once each, the nearest first, as the walk
@@ -288,18 +288,22 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
                                 ? env_.range_last
                                 : first + static_cast<int64_t>(wanted) - 1;
     const int64_t last = env_.map.NextClaimed(first, look_to) - 1;
+    const auto unit_size = static_cast<uint32_t>(unit_bytes);
     if (previous_last >= 0) {
-      if (!read_unit(previous_last)) return {Outcome::kShortRead, taken};
-      seam.assign(unit_bytes_read.end() - static_cast<std::ptrdiff_t>(length - 1),
-                  unit_bytes_read.end());
+      seam.clear();
+      if (length > 1) {
+        const auto end = edges.Tail(env_.source, previous_last, unit_size, length - 1);
+        if (end.empty()) return {Outcome::kShortRead, taken};
+        seam.assign(end.begin(), end.end());
+      }
     }
     if (!seam.empty()) {
       const size_t seam_tail = seam.size();
       const size_t head = std::min<size_t>(length - 1, static_cast<size_t>(unit_bytes));
       if (head > 0) {
-        if (!read_unit(first)) return {Outcome::kShortRead, taken};
-        seam.insert(seam.end(), unit_bytes_read.begin(),
-                    unit_bytes_read.begin() + static_cast<std::ptrdiff_t>(head));
+        const auto start = edges.Head(env_.source, first, unit_size, head);
+        if (start.empty()) return {Outcome::kShortRead, taken};
+        seam.insert(seam.end(), start.begin(), start.end());
       }
       for (size_t at = 0; at < seam_tail && at + length <= seam.size(); ++at) {
         if (std::memcmp(seam.data() + at, needle.data(), length) == 0) {
@@ -314,12 +318,15 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
     int64_t search_to = last;
     bool memo_applies = false;
     for (size_t slot = 0; slot < index.recent_searches.size(); ++slot) {
-      const Memo& kept = index.recent_searches[slot];
+      Memo& kept = index.recent_searches[slot];
       if ((memos_passed >> slot & 1) != 0 || kept.from_unit < first || kept.from_unit > last) {
         continue;
       }
       memos_passed |= 1u << slot;
-      if (kept.range_last != env_.range_last || !StreamUnchanged(kept)) continue;
+      if (kept.range_last != env_.range_last || !BringUpToDate(kept, needle, edges)) {
+        kept.from_unit = -1;
+        continue;
+      }
       if (!memo_applies || kept.from_unit < memo.from_unit) memo = kept;
       memo_applies = true;
     }
@@ -344,9 +351,13 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
     if (memo_applies) {
       const uint64_t through = taken + static_cast<uint64_t>(memo.from_unit - first) + memo.units;
       // Where this search's own limit comes first it is not known which unit
-      // that is, so nothing is kept.
+      // that is; what the stream holds from this search's first unit on is
+      // still known, and kept, so the next search goes no further than here.
       const bool found_in_reach = memo.end == Outcome::kFound && through <= max_units;
-      if (!found_in_reach && through >= max_units) return {Outcome::kLimit, max_units};
+      if (!found_in_reach && through >= max_units) {
+        keep(memo.end, through, memo.last_unit);
+        return {Outcome::kLimit, max_units};
+      }
       if (memo.end != Outcome::kLimit) return finish(memo.end, through, memo.last_unit);
       // The last search stopped at its own limit: this one goes on from there.
       taken = through;
@@ -361,12 +372,58 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   return finish(Outcome::kLimit, taken, previous_last);
 }
 
-bool CarverCall::StreamUnchanged(const NeedleIndex::StreamSearch& search) const {
+bool CarverCall::BringUpToDate(NeedleIndex::StreamSearch& search, std::string_view needle,
+                               UnitEdges& edges) const {
   // Only this call's claims are transient now, and they lie before its read
-  // position; the claims that outlive their calls are only ever added, so
-  // none kept among the search's units means the same unclaimed units.
-  return env_.calls_claiming == 1 &&
-         !env_.map.KeptSince(search.kept_stamp, search.from_unit, search.last_unit);
+  // position; the claims that outlive their calls are only ever added.
+  if (env_.calls_claiming != 1) return false;
+  const ClaimedSectorMap& map = env_.map;
+  const uint64_t now = map.KeptCount();
+  const int64_t from = search.from_unit;
+  const int64_t last = search.last_unit;
+  auto touching = [&](uint64_t kept) -> std::optional<std::pair<int64_t, int64_t>> {
+    const auto run = map.KeptRun(kept);
+    if (run && run->first <= last && run->second >= from) return run;
+    return std::nullopt;
+  };
+  const uint64_t since = search.kept_stamp;
+  uint64_t lost = 0;
+  for (uint64_t kept = since; kept < now; ++kept) {
+    if (!map.KeptRun(kept)) return false;
+    if (const auto run = touching(kept)) {
+      lost += static_cast<uint64_t>(std::min(run->second, last) - std::max(run->first, from) + 1);
+    }
+  }
+  search.kept_stamp = now;
+  if (lost == 0) return true;
+  // Claims kept since took units out of the search. Where there was nothing
+  // to find, there is still nothing but across the seams they made, and the
+  // search covered that many units fewer; a found occurrence may have gone.
+  if (search.end == NeedleIndex::StreamSearch::End::kFound || lost > search.units ||
+      map.IsClaimed(from) || map.IsClaimed(last)) {
+    return false;
+  }
+  const auto unit_bytes = static_cast<uint32_t>(env_.bytes_per_sector);
+  const size_t overlap = needle.size() - 1;
+  std::vector<uint8_t> seam;
+  for (uint64_t kept = since; kept < now && overlap > 0; ++kept) {
+    const auto run = touching(kept);
+    if (!run) continue;
+    const int64_t before = map.PreviousUnclaimed(run->first - 1, from);
+    const int64_t after = map.NextUnclaimed(run->second + 1, last);
+    if (before < from || after > last) return false;
+    const auto end = edges.Tail(env_.source, before, unit_bytes, overlap);
+    if (end.empty()) return false;
+    seam.assign(end.begin(), end.end());
+    const auto start = edges.Head(env_.source, after, unit_bytes, overlap);
+    if (start.empty()) return false;
+    seam.insert(seam.end(), start.begin(), start.end());
+    if (std::search(seam.begin(), seam.end(), needle.begin(), needle.end()) != seam.end()) {
+      return false;
+    }
+  }
+  search.units -= lost;
+  return true;
 }
 
 void CarverCall::NoteSkipped(uint64_t units) {
@@ -459,18 +516,8 @@ int64_t CarverCall::UnitAhead(uint64_t index) {
     if (found >= 0) ahead_memo_ = {read_position_, env_.map.Changes(), asked, found};
     return found;
   };
-  while (true) {
-    unit = env_.map.NextUnclaimed(unit, env_.range_last);
-    if (unit > env_.range_last) return -1;
-    const int64_t look_to = index > static_cast<uint64_t>(env_.range_last - unit)
-                                ? env_.range_last
-                                : unit + static_cast<int64_t>(index);
-    const int64_t stretch_end = env_.map.NextClaimed(unit, look_to);
-    const uint64_t stretch = static_cast<uint64_t>(stretch_end - unit);
-    if (index < stretch) return remember(unit + static_cast<int64_t>(index));
-    index -= stretch;
-    unit = stretch_end;
-  }
+  const int64_t found = env_.map.NthUnclaimed(unit, index, env_.range_last);
+  return found > env_.range_last ? -1 : remember(found);
 }
 
 bool CarverCall::PeekAt(uint64_t position, std::span<uint8_t> out) {
@@ -603,10 +650,9 @@ void CarverCall::Complete() {
     // ignores units past its end, and the loop runs at most one cluster.
     const int64_t rest_from = read_position_ / unit_bytes;
     while ((read_position_ / unit_bytes - env_.state.cluster_origin) % per_cluster > 0) {
-      env_.map.Claim(read_position_ / unit_bytes);
       read_position_ += unit_bytes;
     }
-    env_.map.NoteKept(rest_from, read_position_ / unit_bytes - 1);
+    env_.map.ClaimKept(rest_from, read_position_ / unit_bytes - 1);
   }
   held_ = 0;
   EndStorage();

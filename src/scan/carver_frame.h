@@ -203,8 +203,10 @@ class CarverCall {
   void ForgetChainsIfClaimsSkipUnclaimed();
   void NoteSkipped(uint64_t units);
   void StopClaiming();
-  // Whether a search's units are still the unclaimed ones where it looked.
-  bool StreamUnchanged(const NeedleIndex::StreamSearch& search) const;
+  // Whether what a kept search found still holds, brought up to date with
+  // the claims kept since it looked.
+  bool BringUpToDate(NeedleIndex::StreamSearch& search, std::string_view needle,
+                     UnitEdges& edges) const;
   // The source unit whose bytes are at buffer unit `buffer_unit`, or -1 when
   // the buffer no longer says.
   int64_t SourceUnitOfBufferUnit(uint64_t buffer_unit);

@@ -13,10 +13,12 @@ ClaimedSectorMap::ClaimedSectorMap(int64_t last_sector) : last_sector_(last_sect
   const size_t summary_words = word_count_ / 64 + 1;
   any_.reset(static_cast<uint64_t*>(std::calloc(summary_words, sizeof(uint64_t))));
   full_.reset(static_cast<uint64_t*>(std::calloc(summary_words, sizeof(uint64_t))));
-  if (!words_ || !any_ || !full_) {
+  claimed_in_group_.reset(static_cast<uint16_t*>(std::calloc(summary_words, sizeof(uint16_t))));
+  if (!words_ || !any_ || !full_ || !claimed_in_group_) {
     words_.reset();
     any_.reset();
     full_.reset();
+    claimed_in_group_.reset();
     // An empty map: nothing can be claimed and nothing is there to count.
     last_sector_ = -1;
     word_count_ = 0;
@@ -62,6 +64,40 @@ int64_t ClaimedSectorMap::NextClaimed(int64_t from, int64_t limit) const {
   return limit + 1;
 }
 
+int64_t ClaimedSectorMap::NthUnclaimed(int64_t from, uint64_t index, int64_t limit) const {
+  constexpr int64_t kGroupSectors = 64 * 32;
+  int64_t sector = std::max<int64_t>(from, 0);
+  auto past_limit = [&](int64_t at) { return at > limit ? limit + 1 : at; };
+  while (sector <= limit) {
+    // Past the map every sector is unclaimed.
+    if (sector > last_sector_) {
+      return index > static_cast<uint64_t>(limit - sector) ? limit + 1
+                                                           : sector + static_cast<int64_t>(index);
+    }
+    const size_t word = Word(sector);
+    if (sector % kGroupSectors == 0) {
+      const uint64_t unclaimed = kGroupSectors - claimed_in_group_[word / 64];
+      if (index >= unclaimed) {
+        index -= unclaimed;
+        sector += kGroupSectors;
+        continue;
+      }
+    }
+    // The unclaimed sectors from this one to the end of its word.
+    uint32_t free_bits = ~words_[word] >> (sector % 32);
+    const auto in_word = static_cast<uint64_t>(std::popcount(free_bits));
+    const int64_t word_end = static_cast<int64_t>(word + 1) * 32;
+    if (index >= in_word) {
+      index -= in_word;
+      sector = word_end;
+      continue;
+    }
+    for (uint64_t skipped = 0; skipped < index; ++skipped) free_bits &= free_bits - 1;
+    return past_limit(sector + std::countr_zero(free_bits));
+  }
+  return limit + 1;
+}
+
 void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
   first = std::max<int64_t>(first, 0);
   last = std::min(last, last_sector_);
@@ -70,12 +106,13 @@ void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
     const int64_t in_word = std::min<int64_t>(32 - first % 32, last - first + 1);
     const uint32_t bits = (in_word == 32 ? 0xFFFFFFFFu : ((uint32_t{1} << in_word) - 1))
                           << (first % 32);
+    const uint32_t before = words_[Word(first)];
     if (claimed) {
       words_[Word(first)] |= bits;
     } else {
       words_[Word(first)] &= ~bits;
     }
-    Summarise(Word(first));
+    Summarise(Word(first), before);
     first += in_word;
   }
 }
@@ -88,14 +125,47 @@ void ClaimedSectorMap::NoteKept(int64_t first, int64_t last) {
   ++kept_count_;
 }
 
-bool ClaimedSectorMap::KeptSince(uint64_t count, int64_t first, int64_t last) const {
-  if (kept_count_ - count > kKeptRunsRemembered) return true;
-  for (uint64_t index = count; index < kept_count_; ++index) {
-    const auto& [run_first, run_last] =
-        kept_runs_[static_cast<size_t>(index % kKeptRunsRemembered)];
-    if (run_first <= last && run_last >= first) return true;
+void ClaimedSectorMap::ClaimKept(int64_t first, int64_t last) {
+  first = std::max<int64_t>(first, 0);
+  last = std::min(last, last_sector_);
+  while (first <= last) {
+    const int64_t unclaimed = NextUnclaimed(first, last);
+    if (unclaimed > last) return;
+    const int64_t end = NextClaimed(unclaimed, last);
+    ClaimRange(unclaimed, end - 1);
+    NoteKept(unclaimed, end - 1);
+    first = end;
   }
-  return false;
+}
+
+std::optional<std::pair<int64_t, int64_t>> ClaimedSectorMap::KeptRun(uint64_t index) const {
+  if (index >= kept_count_ || kept_count_ - index > kKeptRunsRemembered) return std::nullopt;
+  return kept_runs_[static_cast<size_t>(index % kKeptRunsRemembered)];
+}
+
+int64_t ClaimedSectorMap::PreviousUnclaimed(int64_t from, int64_t limit) const {
+  int64_t sector = from;
+  while (sector >= limit) {
+    if (!Inside(sector)) return sector;
+    // The claimed bits from this sector down to the start of its word.
+    const uint32_t below = words_[Word(sector)] << (31 - sector % 32);
+    const int claimed = std::countl_one(below);
+    if (claimed <= sector % 32) return std::max(sector - claimed, limit - 1);
+    // Past the words below that are claimed whole, 64 at a time where the
+    // summary says so.
+    size_t word = Word(sector);
+    while (word > 0 && static_cast<int64_t>(word) * 32 > limit) {
+      if (word % 64 == 0 && word >= 64 && full_[word / 64 - 1] == ~uint64_t{0}) {
+        word -= 64;
+      } else if (words_[word - 1] == 0xFFFFFFFFu) {
+        --word;
+      } else {
+        break;
+      }
+    }
+    sector = static_cast<int64_t>(word) * 32 - 1;
+  }
+  return limit - 1;
 }
 
 uint64_t ClaimedSectorMap::CountClaimed() const {

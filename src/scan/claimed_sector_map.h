@@ -1,8 +1,10 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -22,14 +24,16 @@ class ClaimedSectorMap {
   void Claim(int64_t sector) {
     if (!Inside(sector)) return;
     ++changes_;
+    const uint32_t before = words_[Word(sector)];
     words_[Word(sector)] |= Bit(sector);
-    Summarise(Word(sector));
+    Summarise(Word(sector), before);
   }
   void Release(int64_t sector) {
     if (!Inside(sector)) return;
     ++changes_;
+    const uint32_t before = words_[Word(sector)];
     words_[Word(sector)] &= ~Bit(sector);
-    Summarise(Word(sector));
+    Summarise(Word(sector), before);
   }
   bool IsClaimed(int64_t sector) const {
     return Inside(sector) && (words_[Word(sector)] & Bit(sector)) != 0;
@@ -47,17 +51,27 @@ class ClaimedSectorMap {
   // limit + 1 when there is none up to it (sectors outside the map count as
   // unclaimed).
   int64_t NextClaimed(int64_t from, int64_t limit) const;
+  // The `index`-th unclaimed sector at or after `from` (the first is the
+  // 0th), no further than `limit`; limit + 1 when there are not that many.
+  // Counted 2,048 sectors at a time, however the claims are strewn.
+  int64_t NthUnclaimed(int64_t from, uint64_t index, int64_t limit) const;
   int64_t LastSector() const { return last_sector_; }
   // Grows with every claim and release, so a lookup can tell it still holds.
   uint64_t Changes() const { return changes_; }
+  // The last sector at or before `from` that is not claimed, looking no
+  // further back than `limit`; limit - 1 when every sector down to it is.
+  int64_t PreviousUnclaimed(int64_t from, int64_t limit) const;
   // Claims that outlive the call that made them (files kept, directory
   // clusters) are noted here as well, counted, the latest as runs: the
-  // other claims are released again when their call ends.
+  // other claims are released again when their call ends. A noted run holds
+  // only sectors that were unclaimed before its call claimed them, so a
+  // search that counted unclaimed sectors can tell how many it lost.
   void NoteKept(int64_t first, int64_t last);
+  // Claims first..last for good, noting the sectors that were unclaimed.
+  void ClaimKept(int64_t first, int64_t last);
   uint64_t KeptCount() const { return kept_count_; }
-  // Whether a claim kept since KeptCount() stood at `count` touches a sector
-  // of first..last; also true when that is too long ago to tell.
-  bool KeptSince(uint64_t count, int64_t first, int64_t last) const;
+  // The run noted as the `index`-th, or nothing when it is too long ago.
+  std::optional<std::pair<int64_t, int64_t>> KeptRun(uint64_t index) const;
   // False when the map could not be allocated; it then holds no sector.
   bool Valid() const { return valid_; }
   // Number of claimed sectors (tests and reports; walks the whole map).
@@ -71,7 +85,9 @@ class ClaimedSectorMap {
   void SetRange(int64_t first, int64_t last, bool claimed);
   static size_t Word(int64_t sector) { return static_cast<size_t>(sector / 32); }
   static uint32_t Bit(int64_t sector) { return uint32_t{1} << (sector % 32); }
-  void Summarise(size_t word) {
+  void Summarise(size_t word, uint32_t before) {
+    claimed_in_group_[word / 64] = static_cast<uint16_t>(
+        claimed_in_group_[word / 64] + std::popcount(words_[word]) - std::popcount(before));
     const uint64_t bit = uint64_t{1} << (word % 64);
     if (words_[word] != 0) {
       any_[word / 64] |= bit;
@@ -103,6 +119,8 @@ class ClaimedSectorMap {
   std::unique_ptr<uint32_t[], FreeDeleter<uint32_t>> words_;
   std::unique_ptr<uint64_t[], FreeDeleter<uint64_t>> any_;
   std::unique_ptr<uint64_t[], FreeDeleter<uint64_t>> full_;
+  // The claimed sectors in each group of 64 words.
+  std::unique_ptr<uint16_t[], FreeDeleter<uint16_t>> claimed_in_group_;
 };
 
 }  // namespace officecarve

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/unit_edges.h"
+
 namespace officecarve {
 
 class SectorSource;
@@ -76,9 +78,11 @@ class NeedleIndex {
 class NeedleIndexes {
  public:
   NeedleIndex& For(std::string_view needle);
+  UnitEdges& Edges() { return edges_; }
 
  private:
   std::map<std::string, NeedleIndex, std::less<>> indexes_;
+  UnitEdges edges_;
 };
 
 }  // namespace officecarve

@@ -359,10 +359,9 @@ void ScanDriver::ClaimDirectory(ClaimedSectorMap& map, int64_t sector,
   const int64_t first = sector;
   // Up to the end of the cluster that holds the sector; never past the map.
   do {
-    map.Claim(sector);
     ++sector;
   } while ((sector - state_.cluster_origin) % per_cluster != 0 && sector <= map.LastSector());
-  map.NoteKept(first, sector - 1);
+  map.ClaimKept(first, sector - 1);
 }
 
 void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool folder_missing,

@@ -161,16 +161,17 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
 
     // The recovery takes its candidates from the last to the first, and the
     // carvers' reads ahead of them step down too: when the request lies just
-    // before a window, the new one reaches back three times as far as
-    // forward, so the requests below are served from it too, with room for
-    // each to read a little ahead.
-    auto lies_just_before = [offset](int64_t start_of, uint32_t length) {
-      return length > 0 && offset < start_of && start_of - offset < int64_t{kWindowBytes};
+    // before a window, the new one ends where that window starts, so a walk
+    // down reads each byte once, and the reads a little ahead of each request
+    // are served from the window above, kept aside.
+    int64_t next_start = INT64_MAX;
+    auto note_if_just_above = [offset, &next_start](int64_t start_of, uint32_t length) {
+      if (length > 0 && offset < start_of && start_of - offset < int64_t{kWindowBytes}) {
+        next_start = std::min(next_start, start_of);
+      }
     };
-    bool just_before = lies_just_before(window_start_, window_length_);
-    for (const SpareWindow& spare : spares_) {
-      just_before = just_before || lies_just_before(spare.start, spare.length);
-    }
+    note_if_just_above(window_start_, window_length_);
+    for (const SpareWindow& spare : spares_) note_if_just_above(spare.start, spare.length);
     // The window is kept aside for what comes back to it, in place of the
     // spare used least recently.
     if (window_length_ > 0 && !fill_from_request) {
@@ -181,8 +182,8 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       SwapWithSpare(oldest);
     }
     int64_t start = offset;
-    if (just_before && !fill_from_request) {
-      start = offset - static_cast<int64_t>(kWindowBytes) / 4 * 3;
+    if (next_start != INT64_MAX && !fill_from_request) {
+      start = next_start - static_cast<int64_t>(kWindowBytes);
       start -= bytes_per_sector > 0 ? start % bytes_per_sector : 0;
     }
     // The window ends exactly at the end bound when the request is near it.
@@ -242,25 +243,34 @@ bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
   }
   const auto count = static_cast<int64_t>(destination.size());
   if (offset > (range_.last + 1) * bytes_per_sector - count) return false;
-  if (WindowHolds(offset, static_cast<uint32_t>(count))) {
-    std::memcpy(destination.data(), window_.data() + (offset - window_start_), destination.size());
-    return true;
-  }
-  if (const int index = SpareHolding(offset); index >= 0) {
-    const SpareWindow& spare = spares_[static_cast<size_t>(index)];
-    if (offset + count <= spare.start + static_cast<int64_t>(spare.length)) {
-      std::memcpy(destination.data(), spare.bytes.data() + (offset - spare.start),
-                  destination.size());
-      return true;
+  // Served from the windows while they hold the bytes, which may run from
+  // one into another (a search's seam often does); the rest is read.
+  auto held_from = [&](int64_t at) -> std::span<const uint8_t> {
+    if (WindowHolds(at, 1)) {
+      return std::span<const uint8_t>(window_).subspan(static_cast<size_t>(at - window_start_),
+                                                       window_start_ + window_length_ - at);
     }
+    if (const int index = SpareHolding(at); index >= 0) {
+      const SpareWindow& spare = spares_[static_cast<size_t>(index)];
+      return std::span<const uint8_t>(spare.bytes)
+          .subspan(static_cast<size_t>(at - spare.start), spare.start + spare.length - at);
+    }
+    return {};
+  };
+  while (!destination.empty()) {
+    const std::span<const uint8_t> held = held_from(offset);
+    if (held.empty()) break;
+    const size_t n = std::min(held.size(), destination.size());
+    std::memcpy(destination.data(), held.data(), n);
+    destination = destination.subspan(n);
+    offset += static_cast<int64_t>(n);
   }
   handle_position_ = -1;
-  if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
-  int64_t done = 0;
-  while (done < count) {
-    const int64_t got = handle_->Read(destination.subspan(static_cast<size_t>(done)));
+  if (!destination.empty() && handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
+  while (!destination.empty()) {
+    const int64_t got = handle_->Read(destination);
     if (got <= 0) return false;
-    done += got;
+    destination = destination.subspan(static_cast<size_t>(got));
   }
   return true;
 }

@@ -198,6 +198,16 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
     for (int placed = 0; placed < 6; ++placed) {
       Put(static_cast<int64_t>(8 + next(56)) * kUnit - 2 + next(5), "END!");
     }
+    // Halves of the pattern a few units apart: they join only once the
+    // units between them are claimed.
+    std::vector<std::pair<int64_t, int64_t>> gaps;
+    for (int placed = 0; placed < 4; ++placed) {
+      const auto before = static_cast<int64_t>(8 + next(50));
+      const auto after = before + 2 + static_cast<int64_t>(next(3));
+      Put(before * kUnit + kUnit - 2, "EN");
+      Put(after * kUnit, "D!");
+      gaps.emplace_back(before + 1, after - 1);
+    }
     Open();
     for (int64_t header = kSectors - 2; header >= 0; header -= 1 + next(3)) {
       if (map_->IsClaimed(header)) continue;
@@ -215,10 +225,12 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
       // Now and then the candidate is a file that keeps a few units, or a
       // file found some other way is kept anywhere.
       if (next(4) == 0) {
-        const auto first = static_cast<int64_t>(next(kSectors));
-        const int64_t last = first + next(3);
-        map_->ClaimRange(first, last);
-        map_->NoteKept(first, last);
+        auto [first, last] = gaps[next(static_cast<uint32_t>(gaps.size()))];
+        if (next(2) == 0) {
+          first = static_cast<int64_t>(next(kSectors));
+          last = first + next(3);
+        }
+        map_->ClaimKept(first, last);
       }
       if (next(3) == 0) {
         call.ReadUntil((1 + next(12)) * kUnit);

@@ -1,7 +1,9 @@
 #include "scan/claimed_sector_map.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,59 @@ TEST(ClaimedSectorMap, FindsTheNextUnclaimedSectorAsAStepByStepWalkWould) {
       while (expected <= limit && map.IsClaimed(expected)) ++expected;
       ASSERT_EQ(map.NextUnclaimed(from, limit), expected) << from << " up to " << limit;
     }
+  }
+}
+
+// Claims and releases of every length, some over thousands of sectors, so
+// the counts kept per group of words are passed whole and in part.
+TEST(ClaimedSectorMap, CountsAheadAndLooksBackAsAStepByStepWalkWould) {
+  constexpr int64_t kLast = 20000;
+  ClaimedSectorMap map(kLast);
+  uint32_t seed = 777;
+  auto next = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int64_t>((seed >> 8) % bound);
+  };
+  for (int round = 0; round < 400; ++round) {
+    const int64_t first = next(kLast + 1);
+    const int64_t last = first + (next(8) == 0 ? next(5000) : next(70));
+    if (next(4) == 0) {
+      map.ReleaseRange(first, last);
+    } else {
+      map.ClaimRange(first, last);
+    }
+  }
+  for (int probe = 0; probe < 3000; ++probe) {
+    const int64_t from = next(kLast + 100) - 50;
+    const int64_t limit = next(3) == 0 ? kLast + 300 : from + next(9000);
+    const auto index = static_cast<uint64_t>(next(6000));
+    int64_t expected = std::max<int64_t>(from, 0);
+    for (uint64_t seen = 0; expected <= limit; ++expected) {
+      if (!map.IsClaimed(expected) && seen++ == index) break;
+    }
+    ASSERT_EQ(map.NthUnclaimed(from, index, limit), std::min(expected, limit + 1))
+        << "the " << index << "th from " << from << " up to " << limit;
+    const int64_t back_to = from - next(9000);
+    int64_t before = from;
+    while (before >= back_to && map.IsClaimed(before)) --before;
+    ASSERT_EQ(map.PreviousUnclaimed(from, back_to), std::max(before, back_to - 1))
+        << "back from " << from << " to " << back_to;
+  }
+  // A claim kept over claimed and unclaimed sectors notes only the latter.
+  std::vector<bool> earlier(kLast + 1);
+  for (int64_t sector = 0; sector <= kLast; ++sector) earlier[sector] = map.IsClaimed(sector);
+  const uint64_t count = map.KeptCount();
+  map.ClaimKept(100, 9000);
+  std::vector<bool> noted(kLast + 1, false);
+  for (uint64_t index = count; index < map.KeptCount(); ++index) {
+    const auto run = map.KeptRun(index);
+    ASSERT_TRUE(run.has_value());
+    for (int64_t sector = run->first; sector <= run->second; ++sector) noted[sector] = true;
+  }
+  for (int64_t sector = 0; sector <= kLast; ++sector) {
+    const bool inside = sector >= 100 && sector <= 9000;
+    ASSERT_EQ(noted[sector], inside && !earlier[sector]) << sector;
+    ASSERT_EQ(map.IsClaimed(sector), inside || earlier[sector]) << sector;
   }
 }
 

@@ -1,0 +1,48 @@
+#include "scan/unit_edges.h"
+
+#include <cstring>
+
+#include "source/sector_source.h"
+
+namespace officecarve {
+
+const UnitEdges::Slot* UnitEdges::Fetch(SectorSource& source, int64_t unit, uint32_t unit_bytes,
+                                        size_t count) {
+  const bool fits = count <= kEdgeBytes && unit_bytes >= 2 * kEdgeBytes && unit >= 0;
+  Slot* slot = nullptr;
+  if (fits) {
+    if (slots_.empty()) slots_.resize(kSlots);
+    slot = &slots_[static_cast<size_t>(unit) % kSlots];
+    if (slot->unit == unit) return slot;
+  }
+  unit_.resize(unit_bytes);
+  if (!source.ReadDirect(unit * int64_t{unit_bytes}, unit_)) {
+    unit_.clear();
+    return nullptr;
+  }
+  if (!fits) return nullptr;
+  std::memcpy(slot->head, unit_.data(), kEdgeBytes);
+  std::memcpy(slot->tail, unit_.data() + unit_bytes - kEdgeBytes, kEdgeBytes);
+  slot->unit = unit;
+  return slot;
+}
+
+std::span<const uint8_t> UnitEdges::Head(SectorSource& source, int64_t unit, uint32_t unit_bytes,
+                                         size_t count) {
+  count = std::min<size_t>(count, unit_bytes);
+  const Slot* slot = Fetch(source, unit, unit_bytes, count);
+  if (slot != nullptr) return {slot->head, count};
+  if (unit_.empty()) return {};
+  return std::span<const uint8_t>(unit_).first(count);
+}
+
+std::span<const uint8_t> UnitEdges::Tail(SectorSource& source, int64_t unit, uint32_t unit_bytes,
+                                         size_t count) {
+  count = std::min<size_t>(count, unit_bytes);
+  const Slot* slot = Fetch(source, unit, unit_bytes, count);
+  if (slot != nullptr) return {slot->tail + kEdgeBytes - count, count};
+  if (unit_.empty()) return {};
+  return std::span<const uint8_t>(unit_).last(count);
+}
+
+}  // namespace officecarve
