@@ -85,7 +85,7 @@ int64_t ClaimedSectorMap::NthUnclaimed(int64_t from, uint64_t index, int64_t lim
     }
     // The unclaimed sectors from this one to the end of its word.
     uint32_t free_bits = ~words_[word] >> (sector % 32);
-    const auto in_word = static_cast<uint64_t>(std::popcount(free_bits));
+    const auto in_word = static_cast<uint64_t>(BitCount(free_bits));
     const int64_t word_end = static_cast<int64_t>(word + 1) * 32;
     if (index >= in_word) {
       index -= in_word;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -81,13 +80,20 @@ class ClaimedSectorMap {
   std::vector<std::pair<int64_t, int64_t>> ClaimedRuns() const;
 
  private:
+  // Inline: without a processor-specific build std::popcount is a library call.
+  static int BitCount(uint32_t bits) {
+    bits = bits - ((bits >> 1) & 0x55555555u);
+    bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int>((bits * 0x01010101u) >> 24);
+  }
   bool Inside(int64_t sector) const { return sector >= 0 && sector <= last_sector_; }
   void SetRange(int64_t first, int64_t last, bool claimed);
   static size_t Word(int64_t sector) { return static_cast<size_t>(sector / 32); }
   static uint32_t Bit(int64_t sector) { return uint32_t{1} << (sector % 32); }
   void Summarise(size_t word, uint32_t before) {
-    claimed_in_group_[word / 64] = static_cast<uint16_t>(
-        claimed_in_group_[word / 64] + std::popcount(words_[word]) - std::popcount(before));
+    claimed_in_group_[word / 64] = static_cast<uint16_t>(claimed_in_group_[word / 64] +
+                                                         BitCount(words_[word]) - BitCount(before));
     const uint64_t bit = uint64_t{1} << (word % 64);
     if (words_[word] != 0) {
       any_[word / 64] |= bit;
