@@ -51,7 +51,8 @@ class ClaimedSectorMap {
   // unclaimed).
   int64_t NextClaimed(int64_t from, int64_t limit) const;
   // The `index`-th unclaimed sector at or after `from` (the first is the
-  // 0th), no further than `limit`; limit + 1 when there are not that many.
+  // 0th; none is counted before sector 0), no further than `limit`;
+  // limit + 1 when there are not that many.
   // Counted 2,048 sectors at a time, however the claims are strewn.
   int64_t NthUnclaimed(int64_t from, uint64_t index, int64_t limit) const;
   int64_t LastSector() const { return last_sector_; }
