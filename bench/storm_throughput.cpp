@@ -2,10 +2,10 @@
 // kind that never ends), the mixes, and storms of truncated real files: writes
 // the image, reads it once to warm the page cache, times a plain read (the
 // best of three), then a whole recovery without verdicts, as the command line
-// runs it, stopped once its time budget is spent. Prints the throughput, its
-// ratio to the plain read and the scan's peak memory. A carver whose failing
-// walks re-read what later candidates read makes its storm quadratic: on a
-// large image it does not finish.
+// runs it (the best of three too), stopped once its time budget is spent.
+// Prints the throughput, its ratio to the plain read and the scan's peak
+// memory. A carver whose failing walks re-read what later candidates read
+// makes its storm quadratic: on a large image it does not finish.
 // Usage: officecarve_bench_storm [MiB] [folder] [budget seconds] [name filter]
 // (defaults 32, /dev/shm where it exists or else the temporary folder, 20,
 // every storm). Each image and its recovered files go into a new folder
@@ -104,7 +104,17 @@ int main(int argc, char** argv) {
     PlainRead(image);  // warm the page cache
     double plain = PlainRead(image);
     for (int run = 0; run < 2; ++run) plain = std::min(plain, PlainRead(image));
-    const ScanTimes scan = TimeScan(image, output, false, budget);
+    ScanTimes scan = TimeScan(image, output, false, budget);
+    // The best of three as well: one recovery of a few milliseconds varies
+    // by a third from run to run on a busy machine.
+    for (int run = 1; run < 3 && scan.ran && scan.finished; ++run) {
+      std::filesystem::remove_all(output);
+      std::filesystem::create_directories(output);
+      const ScanTimes again = TimeScan(image, output, false, budget);
+      if (!again.ran || !again.finished) break;
+      scan.whole = std::min(scan.whole, again.whole);
+      scan.peak_kib = std::max(scan.peak_kib, again.peak_kib);
+    }
     const double peak = static_cast<double>(scan.peak_kib) / 1024;
     if (!scan.ran) {
       std::printf("%-28s %10.1f %10s %8s %9.1f  the scan process failed\n", storm.name.c_str(),
