@@ -22,6 +22,32 @@ void AppendUnits(std::vector<ByteRun>& runs, const UnitRun& units, uint64_t unit
   runs.push_back({file_offset, img_offset, length});
 }
 
+// Whether the pattern lies across the join of the stream's bytes before unit
+// `after` and that unit's first ones. The bytes before are the last ones of
+// unit `before`, or `seam` as it stands when there is none (-1); `seam`
+// ends up holding both sides. Nothing when a unit cannot be read.
+std::optional<bool> LiesAcrossJoin(std::vector<uint8_t>& seam, int64_t before, int64_t after,
+                                   UnitEdges& edges, SectorSource& source, uint32_t unit_bytes,
+                                   std::string_view needle) {
+  const size_t overlap = needle.size() - 1;
+  if (before >= 0) {
+    seam.clear();
+    if (overlap == 0) return false;
+    const auto end = edges.Tail(source, before, unit_bytes, overlap);
+    if (end.empty()) return std::nullopt;
+    seam.assign(end.begin(), end.end());
+  }
+  if (seam.empty()) return false;
+  const size_t head = std::min<size_t>(overlap, unit_bytes);
+  if (head > 0) {
+    const auto start = edges.Head(source, after, unit_bytes, head);
+    if (start.empty()) return std::nullopt;
+    seam.insert(seam.end(), start.begin(), start.end());
+  }
+  const auto same = [](uint8_t byte, char wanted) { return byte == static_cast<uint8_t>(wanted); };
+  return std::search(seam.begin(), seam.end(), needle.begin(), needle.end(), same) != seam.end();
+}
+
 }  // namespace
 
 CarverCall::CarverCall(CarverEnv& env, int64_t offset)
@@ -242,6 +268,7 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   // using.
   std::vector<uint8_t> seam(tail.begin(), tail.end());
   UnitEdges& edges = needles->Edges();
+  const auto unit_size = static_cast<uint32_t>(unit_bytes);
   uint64_t taken = 0;
   int64_t cursor = read_position_ / unit_bytes;
   if (from_units > 0) {
@@ -288,30 +315,13 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
                                 ? env_.range_last
                                 : first + static_cast<int64_t>(wanted) - 1;
     const int64_t last = env_.map.NextClaimed(first, look_to) - 1;
-    const auto unit_size = static_cast<uint32_t>(unit_bytes);
-    if (previous_last >= 0) {
-      seam.clear();
-      if (length > 1) {
-        const auto end = edges.Tail(env_.source, previous_last, unit_size, length - 1);
-        if (end.empty()) return {Outcome::kShortRead, taken};
-        seam.assign(end.begin(), end.end());
-      }
-    }
-    if (!seam.empty()) {
-      const size_t seam_tail = seam.size();
-      const size_t head = std::min<size_t>(length - 1, static_cast<size_t>(unit_bytes));
-      if (head > 0) {
-        const auto start = edges.Head(env_.source, first, unit_size, head);
-        if (start.empty()) return {Outcome::kShortRead, taken};
-        seam.insert(seam.end(), start.begin(), start.end());
-      }
-      for (size_t at = 0; at < seam_tail && at + length <= seam.size(); ++at) {
-        if (std::memcmp(seam.data() + at, needle.data(), length) == 0) {
-          // Found in the tail the caller gave: nothing to keep for others.
-          if (previous_last < 0) return {Outcome::kFound, taken + 1};
-          return finish(Outcome::kFound, taken + 1, first);
-        }
-      }
+    const std::optional<bool> across =
+        LiesAcrossJoin(seam, previous_last, first, edges, env_.source, unit_size, needle);
+    if (!across) return {Outcome::kShortRead, taken};
+    if (*across) {
+      // Found in the tail the caller gave: nothing to keep for others.
+      if (previous_last < 0) return {Outcome::kFound, taken + 1};
+      return finish(Outcome::kFound, taken + 1, first);
     }
     // A kept search's result applies from its first unit on when this
     // stretch reaches that unit; only the bytes before it are searched here.
@@ -404,23 +414,16 @@ bool CarverCall::BringUpToDate(NeedleIndex::StreamSearch& search, std::string_vi
     return false;
   }
   const auto unit_bytes = static_cast<uint32_t>(env_.bytes_per_sector);
-  const size_t overlap = needle.size() - 1;
   std::vector<uint8_t> seam;
-  for (uint64_t kept = since; kept < now && overlap > 0; ++kept) {
+  for (uint64_t kept = since; kept < now; ++kept) {
     const auto run = touching(kept);
     if (!run) continue;
     const int64_t before = map.PreviousUnclaimed(run->first - 1, from);
     const int64_t after = map.NextUnclaimed(run->second + 1, last);
     if (before < from || after > last) return false;
-    const auto end = edges.Tail(env_.source, before, unit_bytes, overlap);
-    if (end.empty()) return false;
-    seam.assign(end.begin(), end.end());
-    const auto start = edges.Head(env_.source, after, unit_bytes, overlap);
-    if (start.empty()) return false;
-    seam.insert(seam.end(), start.begin(), start.end());
-    if (std::search(seam.begin(), seam.end(), needle.begin(), needle.end()) != seam.end()) {
-      return false;
-    }
+    const std::optional<bool> across =
+        LiesAcrossJoin(seam, before, after, edges, env_.source, unit_bytes, needle);
+    if (!across || *across) return false;
   }
   search.units -= lost;
   return true;

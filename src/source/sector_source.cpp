@@ -265,8 +265,9 @@ bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
     destination = destination.subspan(n);
     offset += static_cast<int64_t>(n);
   }
+  if (destination.empty()) return true;
   handle_position_ = -1;
-  if (!destination.empty() && handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
+  if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
   while (!destination.empty()) {
     const int64_t got = handle_->Read(destination);
     if (got <= 0) return false;

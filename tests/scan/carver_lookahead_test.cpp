@@ -187,6 +187,8 @@ TEST_F(CarverLookahead, ASearchOverBytesAlreadySearchedReadsNothingAgain) {
 // some inside stretches an earlier search went over: what a search keeps
 // for the next must never change what that one finds.
 TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
+  // Bytes above 0x7F, as end markers have, so they are compared as bytes.
+  constexpr std::string_view kPattern = "E\xD9\xFF!";
   uint32_t state = 12345;
   auto next = [&state](uint32_t below) {
     state = state * 1103515245u + 12345u;
@@ -196,7 +198,7 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
     SCOPED_TRACE(layout);
     SetUp();
     for (int placed = 0; placed < 6; ++placed) {
-      Put(static_cast<int64_t>(8 + next(56)) * kUnit - 2 + next(5), "END!");
+      Put(static_cast<int64_t>(8 + next(56)) * kUnit - 2 + next(5), kPattern);
     }
     // Halves of the pattern a few units apart: they join only once the
     // units between them are claimed.
@@ -204,8 +206,8 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
     for (int placed = 0; placed < 4; ++placed) {
       const auto before = static_cast<int64_t>(8 + next(50));
       const auto after = before + 2 + static_cast<int64_t>(next(3));
-      Put(before * kUnit + kUnit - 2, "EN");
-      Put(after * kUnit, "D!");
+      Put(before * kUnit + kUnit - 2, kPattern.substr(0, 2));
+      Put(after * kUnit, kPattern.substr(2));
       gaps.emplace_back(before + 1, after - 1);
     }
     Open();
@@ -214,11 +216,11 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
       CarverCall call(*env_, header * kUnit);
       const auto tail = std::span(call.Bytes()).last(3);
       const uint64_t max_units = 4 + next(kSectors);
-      const CarverCall::Ahead ahead = call.FindAhead("END!", tail, max_units);
+      const CarverCall::Ahead ahead = call.FindAhead(kPattern, tail, max_units);
       NeedleIndexes fresh;
       NeedleIndexes* shared = env_->needles;
       env_->needles = &fresh;
-      const CarverCall::Ahead expected = call.FindAhead("END!", tail, max_units);
+      const CarverCall::Ahead expected = call.FindAhead(kPattern, tail, max_units);
       env_->needles = shared;
       EXPECT_EQ(ahead.outcome, expected.outcome) << "header " << header;
       EXPECT_EQ(ahead.units, expected.units) << "header " << header;
