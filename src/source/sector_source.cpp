@@ -153,6 +153,8 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       count -= n;
     }
     if (count == 0) return 0;
+    // A read across a window's end goes on in the window kept aside above.
+    if (SpareHolding(offset) >= 0) continue;
     if (offset >= end_bound) return static_cast<int32_t>(count);
 
     if (offset >= failed_start_ && offset < failed_end_) {

@@ -130,6 +130,13 @@ TEST(ReadAt, CompletesARequestThatStraddlesTheWindowEnd) {
   // The refill began right after the old window, so its last sector is held.
   ASSERT_EQ(ReadSector(source, 2 * kWindow / kSector - 1, sector), 0);
   EXPECT_EQ(source.WindowFills(), 2u);
+
+  // From the first window again, the request goes on in the one kept aside.
+  ASSERT_EQ(ReadSector(source, 0, sector), 0);
+  straddling.assign(1024, 0);
+  ASSERT_EQ(source.ReadAt(straddling.data(), 1024, kWindow - 512), 0);
+  EXPECT_EQ(straddling, fake.Bytes(kWindow - 512, 1024));
+  EXPECT_EQ(source.WindowFills(), 2u);
 }
 
 TEST(ReadAt, PullsTheRefillOfAStraddlingRequestBackFromTheRangeEnd) {
