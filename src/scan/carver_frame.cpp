@@ -543,7 +543,10 @@ bool CarverCall::PeekAt(uint64_t position, std::span<uint8_t> out) {
       if (unit != peeked_unit_) {
         peeked_.resize(static_cast<size_t>(unit_bytes));
         peeked_unit_ = -1;
-        if (!env_.source.ReadSectorDirect(unit, peeked_.data())) return false;
+        // From a read window when one holds it, else by itself.
+        if (!env_.source.ReadDirect(unit * static_cast<int64_t>(unit_bytes), peeked_)) {
+          return false;
+        }
         peeked_unit_ = unit;
       }
       std::memcpy(out.data() + done, peeked_.data() + at % unit_bytes, count);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/find_bytes.h"
 #include "source/sector_source.h"
 
 namespace officecarve {
@@ -45,12 +46,16 @@ bool NeedleIndex::KnownUnreadableIn(int64_t first_byte, int64_t end_byte, int64_
 NeedleIndex::Found NeedleIndex::Scan(SectorSource& source, int64_t from, int64_t end) {
   const int64_t unit_bytes = source.Working().bytes_per_sector;
   const int64_t length = static_cast<int64_t>(needle_.size());
-  const auto first_byte = static_cast<uint8_t>(needle_[0]);
   chunk_.resize(static_cast<size_t>(kChunkBytes + length));
   int64_t start = from;
   while (start < end) {
-    // Bytes [start, read_end) hold every start below chunk_end.
-    const int64_t chunk_end = std::min(end, start + kChunkBytes);
+    // Bytes [start, read_end) hold every start below chunk_end. Where a read
+    // window holds them they are searched in place, up to its end.
+    const std::span<const uint8_t> in_window = source.HeldAt(start);
+    int64_t chunk_end = std::min(end, start + kChunkBytes);
+    if (static_cast<int64_t>(in_window.size()) >= length) {
+      chunk_end = std::min(chunk_end, start + static_cast<int64_t>(in_window.size()) - length + 1);
+    }
     const int64_t read_end = chunk_end + length - 1;
     int64_t unreadable = -1;
     if (KnownUnreadableIn(start, read_end, unit_bytes, unreadable)) {
@@ -58,9 +63,12 @@ NeedleIndex::Found NeedleIndex::Scan(SectorSource& source, int64_t from, int64_t
       return {-1, unreadable};
     }
     const auto count = static_cast<uint32_t>(read_end - start);
-    // Straight from the source: the read window stays with the candidates,
-    // and a search runs ahead of them.
-    if (!source.ReadDirect(start, std::span(chunk_.data(), count))) {
+    std::span<const uint8_t> bytes = in_window.first(std::min<size_t>(in_window.size(), count));
+    // Else straight from the source: the read window stays with the
+    // candidates, and a search runs ahead of them.
+    if (bytes.size() < count) bytes = std::span(chunk_.data(), count);
+    if (bytes.data() == chunk_.data() &&
+        !source.ReadDirect(start, std::span(chunk_.data(), count))) {
       // Somewhere in there a unit cannot be read: find which, whole unit by
       // whole unit as the carvers read them, and stop there.
       std::vector<uint8_t> unit_bytes_read(static_cast<size_t>(unit_bytes));
@@ -79,17 +87,14 @@ NeedleIndex::Found NeedleIndex::Scan(SectorSource& source, int64_t from, int64_t
     }
     const int64_t search_end =
         unreadable < 0 ? chunk_end : std::min(chunk_end, unreadable * unit_bytes - length + 1);
-    for (int64_t at = start; at < search_end;) {
-      const void* hit = std::memchr(chunk_.data() + (at - start), first_byte,
-                                    static_cast<size_t>(search_end - at));
-      if (hit == nullptr) break;
-      at = start + (static_cast<const uint8_t*>(hit) - chunk_.data());
-      if (std::memcmp(hit, needle_.data(), needle_.size()) == 0) {
+    if (search_end > start) {
+      const auto held = bytes.first(static_cast<size_t>(search_end - start + length - 1));
+      if (const auto hit = FindBytes(held, 0, needle_)) {
+        const int64_t at = start + static_cast<int64_t>(*hit);
         Learn(from, at + 1);
         occurrences_.insert(at);
         return {at, -1};
       }
-      ++at;
     }
     if (unreadable >= 0) {
       Learn(from, std::max(from, search_end));

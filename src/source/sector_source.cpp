@@ -1,6 +1,7 @@
 #include "source/sector_source.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -174,6 +175,20 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     };
     note_if_just_above(window_start_, window_length_);
     for (const SpareWindow& spare : spares_) note_if_just_above(spare.start, spare.length);
+    // A request well above the window in use (a lone header far ahead, a peek
+    // past a long record) gets a few sectors: the recovery has been there
+    // already, and a whole window would be read again for them. Reads that
+    // go on from there get twice as many each time.
+    uint32_t fill_bytes = kWindowBytes;
+    bool on_grid = next_start == INT64_MAX && !fill_from_request;
+    if (on_grid && window_length_ > 0 && offset >= window_start_) {
+      if (offset - window_start_ >= 2 * int64_t{kWindowBytes}) {
+        fill_bytes = kLoneFillBytes;
+      } else if (window_length_ < kWindowBytes / 2) {
+        fill_bytes = std::max(kLoneFillBytes, std::bit_ceil(2 * window_length_));
+        on_grid = false;
+      }
+    }
     // The window is kept aside for what comes back to it, in place of the
     // spare used least recently.
     if (window_length_ > 0 && !fill_from_request) {
@@ -187,10 +202,13 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
     if (next_start != INT64_MAX && !fill_from_request) {
       start = next_start - static_cast<int64_t>(kWindowBytes);
       start -= bytes_per_sector > 0 ? start % bytes_per_sector : 0;
+    } else if (on_grid) {
+      // Windows on one grid follow each other without overlapping.
+      start -= start % fill_bytes;
     }
     // The window ends exactly at the end bound when the request is near it.
     if (!fill_from_request) {
-      if (start > end_bound - static_cast<int64_t>(kWindowBytes)) start = end_bound - kWindowBytes;
+      if (start > end_bound - static_cast<int64_t>(fill_bytes)) start = end_bound - fill_bytes;
       if (start < 0) start = 0;
     }
     // A scan fills window after window front to back: the handle is then
@@ -201,16 +219,16 @@ int32_t SectorSource::ReadAt(uint8_t* destination, uint32_t count, int64_t offse
       return static_cast<int32_t>(count);
     }
     ++window_fills_;
-    const int64_t got = handle_->Read(std::span<uint8_t>(window_.data(), kWindowBytes));
+    const int64_t got = handle_->Read(std::span<uint8_t>(window_.data(), fill_bytes));
     handle_position_ = got >= 0 ? start + got : -1;
     if (got < 0) {
-      // Some sector of these 64 KiB cannot be read. The readable ones around
+      // Some sector of these bytes cannot be read. The readable ones around
       // it are still wanted (a document may run right past a bad sector), so
       // this stretch is served sector by sector from now on instead of
       // failing every request that touches it.
       window_length_ = 0;
       failed_start_ = start;
-      failed_end_ = start + kWindowBytes;
+      failed_end_ = start + fill_bytes;
       return static_cast<int32_t>(ReadAroundBadSector(destination, count, offset));
     }
     window_start_ = start;
@@ -237,6 +255,26 @@ std::span<const uint8_t> SectorSource::WindowView(int64_t offset, uint32_t count
   return {window_.data() + (offset - window_start_), count};
 }
 
+std::span<const uint8_t> SectorSource::HeldAt(int64_t offset) const {
+  const int64_t bytes_per_sector = working_.bytes_per_sector;
+  if (range_.last < 0 || bytes_per_sector <= 0 || range_.last >= INT64_MAX / bytes_per_sector - 1) {
+    return {};
+  }
+  const int64_t range_end = (range_.last + 1) * bytes_per_sector;
+  auto from = [&](const std::vector<uint8_t>& bytes, int64_t start, uint32_t length) {
+    const int64_t end = std::min(start + static_cast<int64_t>(length), range_end);
+    return std::span<const uint8_t>(bytes).subspan(static_cast<size_t>(offset - start),
+                                                   static_cast<size_t>(end - offset));
+  };
+  if (offset >= range_end) return {};
+  if (WindowHolds(offset, 1)) return from(window_, window_start_, window_length_);
+  if (const int index = SpareHolding(offset); index >= 0) {
+    const SpareWindow& spare = spares_[static_cast<size_t>(index)];
+    return from(spare.bytes, spare.start, spare.length);
+  }
+  return {};
+}
+
 bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
   const int64_t bytes_per_sector = working_.bytes_per_sector;
   if (!handle_ || offset < 0 || range_.last < 0 || bytes_per_sector <= 0 ||
@@ -247,20 +285,8 @@ bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
   if (offset > (range_.last + 1) * bytes_per_sector - count) return false;
   // Served from the windows while they hold the bytes, which may run from
   // one into another (a search's seam often does); the rest is read.
-  auto held_from = [&](int64_t at) -> std::span<const uint8_t> {
-    if (WindowHolds(at, 1)) {
-      return std::span<const uint8_t>(window_).subspan(static_cast<size_t>(at - window_start_),
-                                                       window_start_ + window_length_ - at);
-    }
-    if (const int index = SpareHolding(at); index >= 0) {
-      const SpareWindow& spare = spares_[static_cast<size_t>(index)];
-      return std::span<const uint8_t>(spare.bytes)
-          .subspan(static_cast<size_t>(at - spare.start), spare.start + spare.length - at);
-    }
-    return {};
-  };
   while (!destination.empty()) {
-    const std::span<const uint8_t> held = held_from(offset);
+    const std::span<const uint8_t> held = HeldAt(offset);
     if (held.empty()) break;
     const size_t n = std::min(held.size(), destination.size());
     std::memcpy(destination.data(), held.data(), n);

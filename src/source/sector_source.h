@@ -30,6 +30,8 @@ struct OpenOutcome {
 class SectorSource {
  public:
   static constexpr uint32_t kWindowBytes = 65536;
+  // What a request far from every window fills.
+  static constexpr uint32_t kLoneFillBytes = 4096;
 
   SectorSource();
   SectorSource(const SectorSource&) = delete;
@@ -66,6 +68,10 @@ class SectorSource {
   // reads that walk the candidates. False when any of them lies past the
   // range or could not be read.
   bool ReadDirect(int64_t offset, std::span<uint8_t> destination);
+  // The bytes from offset to the end of the window (the read window or one
+  // kept aside) that holds it, never past the range; empty when none holds
+  // it. Reads nothing. Valid until the next call on this source.
+  std::span<const uint8_t> HeldAt(int64_t offset) const;
 
   bool IsOpen() const { return handle_ != nullptr; }
   SourceType Type() const { return type_; }

@@ -1,14 +1,49 @@
+#include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/find_bytes.h"
 #include "scan/parse_number.h"
 #include "scan/percent_text.h"
 #include "scan/start_sector_code.h"
 
 namespace officecarve {
 namespace {
+
+// Against a plain search, on bytes from small alphabets (so both ends of a
+// needle match often and the whole needle now and then), for every needle
+// length from one byte to past the sixteen starts examined at once, and every
+// place the search can begin, up to the last start and beyond it.
+TEST(FindBytes, FindsTheFirstOccurrenceFromAnyStartAsAPlainSearchDoes) {
+  std::mt19937 random(11);
+  for (const int alphabet : {2, 3, 26}) {
+    for (size_t length = 1; length <= 20; ++length) {
+      std::vector<uint8_t> bytes(100);
+      for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(0xFE - random() % alphabet);
+      std::string needle(length, '\0');
+      for (char& c : needle) c = static_cast<char>(0xFE - random() % alphabet);
+      // An occurrence at the very end too, where the last block is short.
+      std::copy(needle.begin(), needle.end(), bytes.end() - static_cast<int64_t>(length));
+      for (uint64_t from = 0; from <= bytes.size() + 1; ++from) {
+        std::optional<uint64_t> expected;
+        if (from <= bytes.size()) {
+          const auto at = std::search(
+              bytes.begin() + static_cast<int64_t>(from), bytes.end(), needle.begin(), needle.end(),
+              [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); });
+          if (at != bytes.end()) expected = static_cast<uint64_t>(at - bytes.begin());
+        }
+        ASSERT_EQ(FindBytes(bytes, from, needle), expected)
+            << "alphabet " << alphabet << " length " << length << " from " << from;
+      }
+    }
+  }
+  EXPECT_EQ(FindBytes(std::vector<uint8_t>(3, 'a'), 0, "aaaa"), std::nullopt);
+  EXPECT_EQ(FindBytes(std::vector<uint8_t>(3, 'a'), 0, ""), std::nullopt);
+}
 
 TEST(PercentText, ShowsTwoTruncatedDecimals) {
   EXPECT_EQ(PercentText(0, 7), "0.00%");

@@ -157,6 +157,29 @@ TEST(ReadAt, PullsTheRefillOfAStraddlingRequestBackFromTheRangeEnd) {
   EXPECT_EQ(source.WindowFills(), 2u);
 }
 
+TEST(ReadAt, FillsAFewSectorsFarAboveTheWindowAndTwiceAsManyForEachReadOnFromThem) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 8192);
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 100, sector), 0);
+  // A lone header 2 MiB ahead, then a walk on from it.
+  std::vector<uint64_t> filled;
+  for (int64_t s = 4096; s < 4096 + 2 * kWindow / kSector; ++s) {
+    const uint64_t read_before = fake.counters->bytes_read;
+    ASSERT_EQ(ReadSector(source, s, sector), 0);
+    ASSERT_EQ(sector, fake.Bytes(s * kSector, kSector)) << s;
+    if (fake.counters->bytes_read != read_before) {
+      filled.push_back(fake.counters->bytes_read - read_before);
+    }
+  }
+  EXPECT_EQ(filled, (std::vector<uint64_t>{4096, 8192, 16384, 32768, 65536, 65536}));
+  // A walk down from a window still gets whole windows, ending where it starts.
+  const uint64_t fills = source.WindowFills();
+  ASSERT_EQ(ReadSector(source, 4095, sector), 0);
+  ASSERT_EQ(ReadSector(source, 4096 - kWindow / kSector, sector), 0);
+  EXPECT_EQ(source.WindowFills(), fills + 1);
+}
+
 TEST(ReadAt, ServesARequestLargerThanTheWindowInSeveralPasses) {
   SectorSource source;
   const Fake fake = OpenNoiseImage(source, 2048);
