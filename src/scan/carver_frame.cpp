@@ -230,6 +230,33 @@ bool CarverCall::SkipClaimUnits(uint64_t units) {
   return true;
 }
 
+bool CarverCall::ClaimReadableUnits(uint64_t units) {
+  last_stop_ = Stop::kNone;
+  if (!started_ || ended_) return units == 0;
+  const int64_t unit_bytes = env_.bytes_per_sector;
+  for (uint64_t done = 1; done <= units; ++done) {
+    const int64_t unit = NextUnclaimedUnit();
+    if (unit < 0) {
+      last_stop_ = Stop::kRangeEnd;
+      return false;
+    }
+    ClaimUnit(unit);
+    if (env_.source.WindowView(read_position_, static_cast<uint32_t>(unit_bytes)).empty()) {
+      peeked_.resize(static_cast<size_t>(unit_bytes));
+      peeked_unit_ = -1;
+      if (env_.source.ReadAt(peeked_.data(), static_cast<uint32_t>(unit_bytes), read_position_) !=
+          0) {
+        last_stop_ = Stop::kShortRead;
+        return false;
+      }
+    }
+    NoteSkipped(1);
+    read_position_ += unit_bytes;
+    if (done % kProgressEveryUnits == 0) ShowProgress();
+  }
+  return true;
+}
+
 std::optional<uint64_t> CarverCall::SkipInsideRecord(uint64_t position, uint64_t& rest) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
   // Both conditions only weaken as `rest` shrinks, so the units to skip are

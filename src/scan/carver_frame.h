@@ -96,6 +96,10 @@ class CarverCall {
   // time, as that many SkipClaim calls would. False when the scan range ends
   // first (the units up to its end are then claimed).
   bool SkipClaimUnits(uint64_t units);
+  // Claims the next `units` unclaimed units as SkipClaimUnits does, but reads
+  // each on the way, without holding it: false as well at the first that
+  // cannot be read (last stop kShortRead), as ReadUntil would be.
+  bool ClaimReadableUnits(uint64_t units);
   // Steps over the inside of a record that starts at buffer `position` with
   // `rest` bytes still to come: while at least two units of it are left and
   // it covers a whole unit past the held bytes, that unit is claimed unread

@@ -57,7 +57,11 @@ bool IsSegmentElementSize(uint32_t size) { return size == 2 || size == 4; }
 
 bool TiffWalk::Run(uint32_t first_directory) {
   reached_ = call_.Held();
-  return WalkChain(first_directory, 0) && !unreadable_ && call_.ReadUntil(reached_);
+  if (!WalkChain(first_directory, 0) || unreadable_) return false;
+  // The picture is claimed, not held: nothing looks at its data, and camera
+  // raw files run to tens of megabytes.
+  const uint64_t unit_bytes = call_.Env().bytes_per_sector;
+  return call_.ClaimReadableUnits((reached_ - call_.Held()) / unit_bytes);
 }
 
 bool TiffWalk::Reach(uint64_t end) {
