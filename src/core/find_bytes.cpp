@@ -34,22 +34,48 @@ std::optional<uint64_t> FilterBy16(const uint8_t* data, uint64_t& from, uint64_t
   return std::nullopt;
 }
 
+// The starts among the 32 at `at` where the needle's first and last bytes match.
+__attribute__((target("avx2"))) inline __m256i MatchBy32(const uint8_t* at, size_t length,
+                                                         __m256i first, __m256i final) {
+  const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + length - 1));
+  return _mm256_and_si256(_mm256_cmpeq_epi8(starts, first), _mm256_cmpeq_epi8(ends, final));
+}
+
 __attribute__((target("avx2"))) std::optional<uint64_t> FilterBy32(const uint8_t* data,
                                                                    uint64_t& from, uint64_t last,
                                                                    std::string_view needle) {
   const size_t length = needle.size();
   const __m256i first = _mm256_set1_epi8(needle[0]);
   const __m256i final = _mm256_set1_epi8(needle[length - 1]);
-  for (; from + 31 <= last; from += 32) {
-    const uint8_t* at = data + from;
-    const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + length - 1));
-    auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(
-        _mm256_and_si256(_mm256_cmpeq_epi8(starts, first), _mm256_cmpeq_epi8(ends, final))));
+  auto verify = [&](uint64_t block, uint32_t mask) -> std::optional<uint64_t> {
     for (; mask != 0; mask &= mask - 1) {
       const int bit = std::countr_zero(mask);
-      if (std::memcmp(at + bit + 1, needle.data() + 1, length - 2) == 0) return from + bit;
+      if (std::memcmp(data + block + bit + 1, needle.data() + 1, length - 2) == 0) {
+        return block + bit;
+      }
     }
+    return std::nullopt;
+  };
+  // Four blocks at a time, looked into only when one of them holds a start
+  // whose ends match.
+  for (; from + 127 <= last; from += 128) {
+    const uint8_t* at = data + from;
+    const __m256i matches[4] = {
+        MatchBy32(at, length, first, final), MatchBy32(at + 32, length, first, final),
+        MatchBy32(at + 64, length, first, final), MatchBy32(at + 96, length, first, final)};
+    const __m256i any = _mm256_or_si256(_mm256_or_si256(matches[0], matches[1]),
+                                        _mm256_or_si256(matches[2], matches[3]));
+    if (_mm256_testz_si256(any, any)) continue;
+    for (int block = 0; block < 4; ++block) {
+      const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(matches[block]));
+      if (const auto found = verify(from + 32 * block, mask)) return found;
+    }
+  }
+  for (; from + 31 <= last; from += 32) {
+    const auto mask =
+        static_cast<uint32_t>(_mm256_movemask_epi8(MatchBy32(data + from, length, first, final)));
+    if (const auto found = verify(from, mask)) return found;
   }
   return std::nullopt;
 }

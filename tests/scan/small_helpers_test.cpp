@@ -16,13 +16,14 @@ namespace {
 
 // Against a plain search, on bytes from small alphabets (so both ends of a
 // needle match often and the whole needle now and then), for every needle
-// length from one byte to past the sixteen starts examined at once, and every
-// place the search can begin, up to the last start and beyond it.
+// length from one byte to past the sixteen starts examined at once, over more
+// than the 128 starts examined at once, and every place the search can begin,
+// up to the last start and beyond it.
 TEST(FindBytes, FindsTheFirstOccurrenceFromAnyStartAsAPlainSearchDoes) {
   std::mt19937 random(11);
   for (const int alphabet : {2, 3, 26}) {
     for (size_t length = 1; length <= 20; ++length) {
-      std::vector<uint8_t> bytes(100);
+      std::vector<uint8_t> bytes(300);
       for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(0xFE - random() % alphabet);
       std::string needle(length, '\0');
       for (char& c : needle) c = static_cast<char>(0xFE - random() % alphabet);
