@@ -98,6 +98,7 @@ void SectorSource::DiscardWindow() {
   for (SpareWindow& spare : spares_) spare.length = 0;
   failed_start_ = 0;
   failed_end_ = 0;
+  direct_bytes_.clear();
 }
 
 int SectorSource::SpareHolding(int64_t offset) const {
@@ -294,12 +295,26 @@ bool SectorSource::ReadDirect(int64_t offset, std::span<uint8_t> destination) {
     offset += static_cast<int64_t>(n);
   }
   if (destination.empty()) return true;
+  // Candidates after candidate peek at the same unit far ahead (where a size
+  // they all declare ends): the last few bytes read here are kept for them.
+  const auto rest = static_cast<int64_t>(destination.size());
+  if (offset >= direct_start_ &&
+      offset - direct_start_ <= static_cast<int64_t>(direct_bytes_.size()) - rest) {
+    std::memcpy(destination.data(), direct_bytes_.data() + (offset - direct_start_),
+                destination.size());
+    return true;
+  }
   handle_position_ = -1;
   if (handle_->Seek(offset, SeekOrigin::kBegin) != offset) return false;
+  const std::span<uint8_t> read = destination;
   while (!destination.empty()) {
     const int64_t got = handle_->Read(destination);
     if (got <= 0) return false;
     destination = destination.subspan(static_cast<size_t>(got));
+  }
+  if (read.size() <= kLoneFillBytes) {
+    direct_bytes_.assign(read.begin(), read.end());
+    direct_start_ = offset;
   }
   return true;
 }

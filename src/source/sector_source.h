@@ -138,6 +138,9 @@ class SectorSource {
   int64_t failed_start_ = 0;
   int64_t failed_end_ = 0;
   uint64_t window_fills_ = 0;
+  // The last few bytes ReadDirect took from the handle, and where they start.
+  std::vector<uint8_t> direct_bytes_;
+  int64_t direct_start_ = 0;
 };
 
 }  // namespace officecarve

@@ -180,6 +180,32 @@ TEST(ReadAt, FillsAFewSectorsFarAboveTheWindowAndTwiceAsManyForEachReadOnFromThe
   EXPECT_EQ(source.WindowFills(), fills + 1);
 }
 
+TEST(ReadDirect, ServesWhatTheWindowsAndTheLastDirectReadHoldAndReadsTheRestAlone) {
+  SectorSource source;
+  const Fake fake = OpenNoiseImage(source, 8192);
+  std::vector<uint8_t> sector;
+  ASSERT_EQ(ReadSector(source, 0, sector), 0);
+  ASSERT_EQ(ReadSector(source, kWindow / kSector, sector), 0);
+  const uint64_t reads = fake.counters->reads;
+  const uint64_t fills = source.WindowFills();
+  std::vector<uint8_t> bytes(1024);
+  struct Case {
+    int64_t offset;
+    uint64_t device_reads;  // the reads it costs
+  };
+  for (const Case& c : {Case{kWindow - 512, 0},              // across the two windows
+                        Case{3 << 20, 1}, Case{3 << 20, 0},  // far, then the same again
+                        Case{(3 << 20) + 600, 1}}) {
+    const uint64_t before = fake.counters->reads;
+    ASSERT_TRUE(source.ReadDirect(c.offset, bytes)) << c.offset;
+    EXPECT_EQ(bytes, fake.Bytes(c.offset, bytes.size())) << c.offset;
+    EXPECT_EQ(fake.counters->reads - before, c.device_reads) << c.offset;
+  }
+  EXPECT_EQ(source.WindowFills(), fills);
+  EXPECT_FALSE(source.ReadDirect(8192 * kSector - 512, bytes));
+  EXPECT_EQ(fake.counters->reads - reads, 2u);
+}
+
 TEST(ReadAt, ServesARequestLargerThanTheWindowInSeveralPasses) {
   SectorSource source;
   const Fake fake = OpenNoiseImage(source, 2048);
