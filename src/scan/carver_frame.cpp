@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/find_bytes.h"
+
 namespace officecarve {
 namespace {
 
@@ -44,8 +46,7 @@ std::optional<bool> LiesAcrossJoin(std::vector<uint8_t>& seam, int64_t before, i
     if (start.empty()) return std::nullopt;
     seam.insert(seam.end(), start.begin(), start.end());
   }
-  const auto same = [](uint8_t byte, char wanted) { return byte == static_cast<uint8_t>(wanted); };
-  return std::search(seam.begin(), seam.end(), needle.begin(), needle.end(), same) != seam.end();
+  return FindBytes(seam, 0, needle).has_value();
 }
 
 }  // namespace

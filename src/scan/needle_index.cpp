@@ -63,12 +63,12 @@ NeedleIndex::Found NeedleIndex::Scan(SectorSource& source, int64_t from, int64_t
       return {-1, unreadable};
     }
     const auto count = static_cast<uint32_t>(read_end - start);
-    std::span<const uint8_t> bytes = in_window.first(std::min<size_t>(in_window.size(), count));
+    const bool in_place = in_window.size() >= count;
+    const std::span<const uint8_t> bytes =
+        in_place ? in_window.first(count) : std::span<const uint8_t>(chunk_.data(), count);
     // Else straight from the source: the read window stays with the
     // candidates, and a search runs ahead of them.
-    if (bytes.size() < count) bytes = std::span(chunk_.data(), count);
-    if (bytes.data() == chunk_.data() &&
-        !source.ReadDirect(start, std::span(chunk_.data(), count))) {
+    if (!in_place && !source.ReadDirect(start, std::span(chunk_.data(), count))) {
       // Somewhere in there a unit cannot be read: find which, whole unit by
       // whole unit as the carvers read them, and stop there.
       std::vector<uint8_t> unit_bytes_read(static_cast<size_t>(unit_bytes));
