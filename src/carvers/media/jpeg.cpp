@@ -1,11 +1,13 @@
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "carvers/carvers.h"
+#include "core/find_bytes.h"
 #include "scan/carver_frame.h"
 #include "source/sector_source.h"
 
@@ -14,7 +16,6 @@ namespace {
 
 constexpr uint8_t kMarkerPrefix = 0xFF;
 constexpr uint8_t kStartOfScan = 0xDA;
-constexpr uint8_t kEndOfImage = 0xD9;
 // A segment length counts its own two bytes; anything shorter than one byte
 // of payload is taken as noise rather than a picture.
 constexpr uint32_t kMinSegmentLength = 3;
@@ -87,20 +88,20 @@ std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, b
     skipped += *units * call.Env().bytes_per_sector;
     if (!call.ReadUntil(position + rest)) return std::nullopt;
     position += rest;
+    // A long walk keeps only its last units: the segments behind it are
+    // never looked at again.
+    const uint64_t before = position;
+    call.Compact(position);
+    skipped += before - position;
   }
 }
 
 // Whether the held bytes from `from` on hold the end-of-image marker (the
-// picture then ends in the unit fetched last). A 0xFF keeps the marker open,
-// so FF FF D9 ends the picture while FF 00 D9 (a stuffed byte) does not.
+// picture then ends in the unit fetched last). Fill bytes before it are
+// 0xFF too, so FF FF D9 ends the picture while FF 00 D9 (a stuffed byte)
+// does not.
 bool HoldsEndOfImage(std::span<const uint8_t> bytes, uint64_t from) {
-  bool after_prefix = false;
-  for (uint64_t index = from; index < bytes.size(); ++index) {
-    const uint8_t byte = bytes[index];
-    if (after_prefix && byte == kEndOfImage) return true;
-    after_prefix = byte == kMarkerPrefix;
-  }
-  return false;
+  return FindBytes(bytes, from, kEndMarker).has_value();
 }
 
 }  // namespace
@@ -143,7 +144,21 @@ bool JpegHeaderHolds(SectorSource& source, int64_t outer, int64_t inner) {
   // first segments are looked at.
   constexpr int kMaxSegments = 64;
   std::array<uint8_t, 4> field{};
-  auto read_field = [&](int64_t offset) { return source.ReadAt(field.data(), 4, offset) == 0; };
+  // The fields are taken from the window that holds them while it does.
+  std::span<const uint8_t> held;
+  int64_t held_start = 0;
+  auto read_field = [&](int64_t offset) {
+    if (offset < held_start || offset - held_start > static_cast<int64_t>(held.size()) - 4) {
+      held = source.HeldAt(offset);
+      held_start = offset;
+    }
+    if (held.size() >= field.size()) {
+      std::memcpy(field.data(), held.data() + (offset - held_start), field.size());
+      return true;
+    }
+    held = {};  // a read may move the windows
+    return source.ReadAt(field.data(), 4, offset) == 0;
+  };
   if (!read_field(outer) || field[0] != 0xFF || field[1] != 0xD8 || field[2] != 0xFF) return false;
   int64_t position = outer + 2;
   for (int segment = 0; segment < kMaxSegments && position < inner; ++segment) {

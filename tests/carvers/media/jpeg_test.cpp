@@ -283,5 +283,33 @@ TEST_F(JpegSearchLimit, GivesUpHeaderSegmentsRunningPastTheLimit) {
   ExpectNoTrace();
 }
 
+// Segments under two units long are read, not skipped, and a long walk of
+// them drops what it has passed: the limit still counts from the picture's
+// start, so the walk ends at it however little of the header it holds.
+TEST_F(JpegSearchLimit, CountsShortHeaderSegmentsItNoLongerHoldsTowardsTheLimit) {
+  for (const bool past : {false, true}) {
+    SCOPED_TRACE(past ? "segments past the limit" : "segments up to just below it");
+    const uint64_t header_end = past ? kLimit + 1000 : kLimit - 1000;
+    std::vector<uint8_t> picture = {0xFF, 0xD8};
+    while (picture.size() + 702 <= header_end) {
+      picture.insert(picture.end(), {0xFF, 0xE1, 0x02, 0xBC});  // 700 bytes with the length
+      picture.resize(picture.size() + 698, 0x22);
+    }
+    picture.insert(picture.end(), {0xFF, 0xDA, 0x00, 0x03, 0x00, 0xFF, 0xD9});
+    const int64_t units = UnitsFor(picture.size(), 512);
+    ImageBuilder image(static_cast<uint64_t>(units + 4));
+    image.Place(0, picture);
+    Open(image);
+
+    Carve(&CarveJpeg, 0);
+
+    if (past) {
+      ExpectNoTrace();
+    } else {
+      EXPECT_EQ(ClaimedUnits(), UnitRange(0, units));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace officecarve
