@@ -414,12 +414,22 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   // the recovery has worked through.
   const uint64_t range_bytes =
       static_cast<uint64_t>(report.last - report.first + 1) * geometry.bytes_per_sector;
+  // The count and the percentage change far less often than candidates go
+  // by: a label is set again only when its text would change.
+  int64_t shown_count = -1;
+  int64_t shown_percent = -1;
   auto show_progress = [&](int64_t i, uint64_t done_bytes) {
-    SetNumberText(success_label, texts_.Text(TextId::kSuccessPrefix), state_.recovered_count);
-    SetNumberText(progress_label, texts_.Text(TextId::kProgressPrefix), (count - i) * 100 / count);
-    progress_label += '%';
-    frontend_.SetProgressLabel(window, 1, success_label);
-    frontend_.SetProgressLabel(window, 2, progress_label);
+    if (state_.recovered_count != shown_count) {
+      shown_count = state_.recovered_count;
+      SetNumberText(success_label, texts_.Text(TextId::kSuccessPrefix), shown_count);
+      frontend_.SetProgressLabel(window, 1, success_label);
+    }
+    if (const int64_t percent = (count - i) * 100 / count; percent != shown_percent) {
+      shown_percent = percent;
+      SetNumberText(progress_label, texts_.Text(TextId::kProgressPrefix), percent);
+      progress_label += '%';
+      frontend_.SetProgressLabel(window, 2, progress_label);
+    }
     frontend_.ReportProgress(window, done_bytes, range_bytes,
                              static_cast<uint64_t>(state_.recovered_count));
   };
