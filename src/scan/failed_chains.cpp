@@ -30,7 +30,9 @@ void FailedChains::Grow() {
 void FailedChains::Remember(FileKind kind, int64_t record_offset) {
   if (record_offset < 0) return;
   if (slots_.empty()) slots_.assign(kFirstSlots, 0);
-  if (used_slots_.size() >= slots_.size() / 4 * 3) {
+  // Kept at most half full: most lookups find nothing, and a miss in a
+  // fuller table walks long runs of taken slots.
+  if (used_slots_.size() >= slots_.size() / 2) {
     if (slots_.size() < kSlots) {
       Grow();
     } else {
