@@ -54,8 +54,9 @@ bool IsHeaderMarker(uint8_t code) {
 // signature, so its walk must be well formed too: only header markers, and
 // a frame header before the scan. Only the other walks go through the chain
 // memo: theirs fail by the segments from each one on alone. The inside of a
-// long segment is claimed without being read; `skipped` counts its bytes,
-// which are then not in the buffer.
+// long segment is claimed without being read, and the segments walked past
+// are dropped from the buffer; `skipped` counts the bytes of both, which are
+// then not in the buffer.
 std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, bool& chain_broke,
                                            uint64_t& skipped) {
   uint64_t position = 2;
@@ -88,8 +89,6 @@ std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, b
     skipped += *units * call.Env().bytes_per_sector;
     if (!call.ReadUntil(position + rest)) return std::nullopt;
     position += rest;
-    // A long walk keeps only its last units: the segments behind it are
-    // never looked at again.
     const uint64_t before = position;
     call.Compact(position);
     skipped += before - position;
