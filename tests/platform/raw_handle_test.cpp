@@ -40,6 +40,10 @@ TEST(OpenRawReadOnly, GivesAFileItsLengthAndItsBytesAtAnyOffset) {
   ASSERT_EQ(handle.Seek(65536 - 3, SeekOrigin::kBegin), 65536 - 3);
   ASSERT_EQ(handle.Read(buffer), static_cast<int64_t>(buffer.size()));
   EXPECT_EQ(std::string(buffer.begin(), buffer.end()), content.substr(65536 - 3, buffer.size()));
+  // The next read goes on where that one ended.
+  std::vector<uint8_t> next(100);
+  ASSERT_EQ(handle.Read(next), 100);
+  EXPECT_EQ(std::string(next.begin(), next.end()), content.substr(65536 - 3 + buffer.size(), 100));
 }
 
 TEST(OpenRawReadOnly, ReadsShortAtTheEndAndNothingPastIt) {
