@@ -11,9 +11,13 @@ const UnitEdges::Slot* UnitEdges::Fetch(SectorSource& source, int64_t unit, uint
   const bool fits = count <= kEdgeBytes && unit_bytes >= 2 * kEdgeBytes && unit >= 0;
   Slot* slot = nullptr;
   if (fits) {
-    if (slots_.empty()) slots_.resize(kSlots);
-    slot = &slots_[static_cast<size_t>(unit) % kSlots];
-    if (slot->unit == unit) return slot;
+    if (!slots_) {
+      slots_ = std::make_unique_for_overwrite<Slot[]>(kSlots);
+      slot_units_.assign(kSlots, -1);
+    }
+    const size_t index = static_cast<size_t>(unit) % kSlots;
+    slot = &slots_[index];
+    if (slot_units_[index] == unit) return slot;
   }
   unit_.resize(unit_bytes);
   if (!source.ReadDirect(unit * int64_t{unit_bytes}, unit_)) {
@@ -23,7 +27,7 @@ const UnitEdges::Slot* UnitEdges::Fetch(SectorSource& source, int64_t unit, uint
   if (!fits) return nullptr;
   std::memcpy(slot->head, unit_.data(), kEdgeBytes);
   std::memcpy(slot->tail, unit_.data() + unit_bytes - kEdgeBytes, kEdgeBytes);
-  slot->unit = unit;
+  slot_units_[static_cast<size_t>(unit) % kSlots] = unit;
   return slot;
 }
 

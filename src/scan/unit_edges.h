@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -27,7 +28,6 @@ class UnitEdges {
 
  private:
   struct Slot {
-    int64_t unit = -1;
     uint8_t head[kEdgeBytes];
     uint8_t tail[kEdgeBytes];
   };
@@ -35,7 +35,11 @@ class UnitEdges {
   // or its edges do not fit a slot (then `unit_` holds it whole).
   const Slot* Fetch(SectorSource& source, int64_t unit, uint32_t unit_bytes, size_t count);
 
-  std::vector<Slot> slots_;
+  // Which unit each slot holds (-1 none), apart from the edges themselves: the
+  // edges are left uninitialised, so a scan touches only the pages of the
+  // slots it fills.
+  std::vector<int64_t> slot_units_;
+  std::unique_ptr<Slot[]> slots_;
   std::vector<uint8_t> unit_;
 };
 
