@@ -1,5 +1,7 @@
 #include "scan/failed_chains.h"
 
+#include <algorithm>
+
 namespace officecarve {
 
 uint64_t FailedChains::Key(FileKind kind, int64_t record_offset) {
@@ -39,6 +41,7 @@ void FailedChains::Remember(FileKind kind, int64_t record_offset) {
       Forget();
     }
   }
+  lowest_offset_ = std::min(lowest_offset_, record_offset);
   const uint64_t key = Key(kind, record_offset);
   const size_t slot = SlotOf(key);
   if (slots_[slot] == key) return;
@@ -47,7 +50,7 @@ void FailedChains::Remember(FileKind kind, int64_t record_offset) {
 }
 
 bool FailedChains::Holds(FileKind kind, int64_t record_offset) const {
-  if (slots_.empty() || record_offset < 0) return false;
+  if (record_offset < lowest_offset_) return false;
   const uint64_t key = Key(kind, record_offset);
   return slots_[SlotOf(key)] == key;
 }
@@ -56,6 +59,7 @@ void FailedChains::Forget() {
   // Most scans forget a handful; clearing only those keeps that cheap.
   for (const uint32_t slot : used_slots_) slots_[slot] = 0;
   used_slots_.clear();
+  lowest_offset_ = INT64_MAX;
 }
 
 }  // namespace officecarve

@@ -41,6 +41,10 @@ class FailedChains {
 
   std::vector<uint64_t> slots_;  // 0 is empty; allocated on the first failure
   std::vector<uint32_t> used_slots_;
+  // Chains are walked upwards from headers taken top down, so most of a
+  // chain's records lie below everything remembered: those lookups need not
+  // touch the table.
+  int64_t lowest_offset_ = INT64_MAX;
 };
 
 }  // namespace officecarve
