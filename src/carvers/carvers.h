@@ -6,6 +6,7 @@
 namespace officecarve {
 
 struct CarverEnv;
+class HeaderWalks;
 class SectorSource;
 
 // Each carver bounds the file that starts at byte `offset`, claims its units
@@ -29,7 +30,7 @@ void CarveAsfObjects(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveJpeg(CarverEnv& env, std::string_view folder, int64_t offset);
 // Whether the picture at `inner` lies in a header segment of the one at
 // `outer` (an Exif thumbnail, a preview in a comment).
-bool JpegHeaderHolds(SectorSource& source, int64_t outer, int64_t inner);
+bool JpegHeaderHolds(SectorSource& source, HeaderWalks& walks, int64_t outer, int64_t inner);
 void CarvePng(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveBitmap(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveRiff(CarverEnv& env, std::string_view folder, int64_t offset);

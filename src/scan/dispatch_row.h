@@ -8,6 +8,7 @@
 namespace officecarve {
 
 struct CarverEnv;
+class HeaderWalks;
 class SectorSource;
 
 using CarverFunction = void (*)(CarverEnv& env, std::string_view folder, int64_t offset);
@@ -15,7 +16,9 @@ using CarverFunction = void (*)(CarverEnv& env, std::string_view folder, int64_t
 // Whether the file starting at byte `inner` lies inside the header of the
 // file of the same format starting at byte `outer`, as a thumbnail lies in a
 // picture's metadata. Reads the source directly; the map is not consulted.
-using NestingTest = bool (*)(SectorSource& source, int64_t outer, int64_t inner);
+// `walks` keeps what earlier tests of the same scan found in outer headers.
+using NestingTest = bool (*)(SectorSource& source, HeaderWalks& walks, int64_t outer,
+                             int64_t inner);
 
 enum class CandidateAction {
   kNone,            // found and counted, nothing to carve

@@ -339,7 +339,7 @@ bool ScanDriver::NestedInLowerCandidate(const DispatchRow& row, size_t index) {
     if (inner - outer > kMaxHeaderBytes) break;
     if (dispatch_(candidates_.Kind(lower)).carver != row.carver) continue;
     ++tried;
-    if (row.nested(source_, outer, inner)) return true;
+    if (row.nested(source_, header_walks_, outer, inner)) return true;
   }
   return false;
 }
@@ -377,6 +377,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   frontend_.SetProgressLabel(window, 3, std::string(texts_.Text(TextId::kSectorPrefix)));
   state_.run_state = RunState::kRunning;
   state_.recovered_count = 0;
+  header_walks_ = HeaderWalks();
 
   const VolumeGeometry& geometry = source_.Working();
   CarverWorkspace workspace;

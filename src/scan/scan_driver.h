@@ -12,6 +12,7 @@
 #include "scan/candidate_list.h"
 #include "scan/claimed_file_log.h"
 #include "scan/dispatch_row.h"
+#include "scan/header_walks.h"
 #include "source/scan_plan.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -104,6 +105,7 @@ class ScanDriver {
   const UiTextTable& texts_;
   DispatchTable dispatch_;
   CandidateList candidates_;
+  HeaderWalks header_walks_;  // of the running recovery
   // The regions of the running scan, in ascending order.
   std::vector<ScanRegion> regions_;
 };

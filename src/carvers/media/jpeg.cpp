@@ -9,6 +9,7 @@
 #include "carvers/carvers.h"
 #include "core/find_bytes.h"
 #include "scan/carver_frame.h"
+#include "scan/header_walks.h"
 #include "source/sector_source.h"
 
 namespace officecarve {
@@ -137,11 +138,11 @@ void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   call.Complete();
 }
 
-bool JpegHeaderHolds(SectorSource& source, int64_t outer, int64_t inner) {
+bool JpegHeaderHolds(SectorSource& source, HeaderWalks& walks, int64_t outer, int64_t inner) {
   // The candidates below the one being carved are mostly in the read window
   // already (the recovery walks down through them); only the outer picture's
   // first segments are looked at.
-  constexpr int kMaxSegments = 64;
+  constexpr size_t kMaxSegments = 64;
   std::array<uint8_t, 4> field{};
   // The fields are taken from the window that holds them while it does.
   std::span<const uint8_t> held;
@@ -158,17 +159,33 @@ bool JpegHeaderHolds(SectorSource& source, int64_t outer, int64_t inner) {
     held = {};  // a read may move the windows
     return source.ReadAt(field.data(), 4, offset) == 0;
   };
-  if (!read_field(outer) || field[0] != 0xFF || field[1] != 0xD8 || field[2] != 0xFF) return false;
-  int64_t position = outer + 2;
-  for (int segment = 0; segment < kMaxSegments && position < inner; ++segment) {
+  HeaderWalk& walk = walks.For(outer);
+  if (!walk.started) {
+    walk.started = true;
+    walk.next = outer + 2;
+    walk.ended =
+        !read_field(outer) || field[0] != 0xFF || field[1] != 0xD8 || field[2] != kMarkerPrefix;
+  }
+  for (const HeaderWalk::Record& segment : walk.records) {
+    if (segment.start >= inner) return false;
+    if (inner >= segment.start + 4 && inner < segment.end) return true;
+  }
+  // Segments not walked yet, as far as this candidate needs.
+  while (!walk.ended && walk.records.size() < kMaxSegments && walk.next < inner) {
+    const int64_t position = walk.next;
     if (!read_field(position) || field[0] != kMarkerPrefix || field[1] == kStartOfScan) {
-      return false;
+      walk.ended = true;
+      break;
     }
     const int64_t length = (int64_t{field[2]} << 8) | field[3];
-    if (length < kMinSegmentLength) return false;
+    if (length < kMinSegmentLength) {
+      walk.ended = true;
+      break;
+    }
     const int64_t end = position + 2 + length;
+    walk.records.push_back({position, end});
+    walk.next = end;
     if (inner >= position + 4 && inner < end) return true;
-    position = end;
   }
   return false;
 }
