@@ -103,6 +103,12 @@ void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
   last = std::min(last, last_sector_);
   ++changes_;
   while (first <= last) {
+    if (first % 32 == 0 && last - first >= 31) {
+      const auto words = static_cast<size_t>((last - first + 1) / 32);
+      SetWholeWords(Word(first), words, claimed);
+      first += static_cast<int64_t>(words) * 32;
+      continue;
+    }
     const int64_t in_word = std::min<int64_t>(32 - first % 32, last - first + 1);
     const uint32_t bits = (in_word == 32 ? 0xFFFFFFFFu : ((uint32_t{1} << in_word) - 1))
                           << (first % 32);
@@ -114,6 +120,32 @@ void ClaimedSectorMap::SetRange(int64_t first, int64_t last, bool claimed) {
     }
     Summarise(Word(first), before);
     first += in_word;
+  }
+}
+
+void ClaimedSectorMap::SetWholeWords(size_t word, size_t count, bool claimed) {
+  // A group of 64 words at a time: its count and summary bits change at once.
+  const size_t end = word + count;
+  while (word < end) {
+    const size_t group = word / 64;
+    const size_t group_end = std::min(end, (group + 1) * 64);
+    int before = 0;
+    for (size_t at = word; at < group_end; ++at) {
+      before += BitCount(words_[at]);
+      words_[at] = claimed ? 0xFFFFFFFFu : 0;
+    }
+    const int after = claimed ? static_cast<int>(32 * (group_end - word)) : 0;
+    claimed_in_group_[group] = static_cast<uint16_t>(claimed_in_group_[group] + after - before);
+    const size_t bits = group_end - word;
+    const uint64_t mask = (bits == 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1) << (word % 64);
+    if (claimed) {
+      any_[group] |= mask;
+      full_[group] |= mask;
+    } else {
+      any_[group] &= ~mask;
+      full_[group] &= ~mask;
+    }
+    word = group_end;
   }
 }
 

@@ -90,6 +90,8 @@ class ClaimedSectorMap {
   }
   bool Inside(int64_t sector) const { return sector >= 0 && sector <= last_sector_; }
   void SetRange(int64_t first, int64_t last, bool claimed);
+  // Claims or releases all of `count` words from `word` on.
+  void SetWholeWords(size_t word, size_t count, bool claimed);
   static size_t Word(int64_t sector) { return static_cast<size_t>(sector / 32); }
   static uint32_t Bit(int64_t sector) { return uint32_t{1} << (sector % 32); }
   void Summarise(size_t word, uint32_t before) {

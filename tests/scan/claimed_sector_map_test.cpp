@@ -65,15 +65,22 @@ TEST(ClaimedSectorMap, CountsAheadAndLooksBackAsAStepByStepWalkWould) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<int64_t>((seed >> 8) % bound);
   };
+  std::vector<bool> model(kLast + 1, false);
   for (int round = 0; round < 400; ++round) {
     const int64_t first = next(kLast + 1);
     const int64_t last = first + (next(8) == 0 ? next(5000) : next(70));
-    if (next(4) == 0) {
-      map.ReleaseRange(first, last);
-    } else {
+    const bool claim = next(2) != 0;  // about half claimed, so no count saturates
+    if (claim) {
       map.ClaimRange(first, last);
+    } else {
+      map.ReleaseRange(first, last);
     }
+    for (int64_t sector = first; sector <= std::min(last, kLast); ++sector) model[sector] = claim;
   }
+  for (int64_t sector = 0; sector <= kLast; ++sector)
+    ASSERT_EQ(map.IsClaimed(sector), model[sector]);
+  EXPECT_EQ(map.CountClaimed(),
+            static_cast<uint64_t>(std::count(model.begin(), model.end(), true)));
   for (int probe = 0; probe < 3000; ++probe) {
     const int64_t from = next(kLast + 100) - 50;
     const int64_t limit = next(3) == 0 ? kLast + 300 : from + next(9000);
@@ -84,6 +91,10 @@ TEST(ClaimedSectorMap, CountsAheadAndLooksBackAsAStepByStepWalkWould) {
     }
     ASSERT_EQ(map.NthUnclaimed(from, index, limit), std::min(expected, limit + 1))
         << "the " << index << "th from " << from << " up to " << limit;
+    int64_t claimed = std::max<int64_t>(from, 0);
+    while (claimed <= limit && !map.IsClaimed(claimed)) ++claimed;
+    ASSERT_EQ(map.NextClaimed(from, limit), claimed)
+        << "the next claimed from " << from << " up to " << limit;
     const int64_t back_to = from - next(9000);
     int64_t before = from;
     while (before >= back_to && map.IsClaimed(before)) --before;
