@@ -16,6 +16,7 @@
 #include "scan/claimed_sector_map.h"
 #include "scan/dispatch_row.h"
 #include "scan/grid_estimate.h"
+#include "scan/header_walks.h"
 #include "scan/identify.h"
 #include "scan/parse_number.h"
 #include "scan/percent_text.h"
@@ -325,7 +326,7 @@ void ScanDriver::Settle() {
   frontend_.CloseProgressWindow(window);
 }
 
-bool ScanDriver::NestedInLowerCandidate(const DispatchRow& row, size_t index) {
+bool ScanDriver::NestedInLowerCandidate(const DispatchRow& row, size_t index, HeaderWalks& walks) {
   if (row.nested == nullptr) return false;
   // Headers that hold whole files (picture metadata) are at most a few
   // 64 KiB segments long.
@@ -339,7 +340,7 @@ bool ScanDriver::NestedInLowerCandidate(const DispatchRow& row, size_t index) {
     if (inner - outer > kMaxHeaderBytes) break;
     if (dispatch_(candidates_.Kind(lower)).carver != row.carver) continue;
     ++tried;
-    if (row.nested(source_, header_walks_, outer, inner)) return true;
+    if (row.nested(source_, walks, outer, inner)) return true;
   }
   return false;
 }
@@ -377,12 +378,12 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   frontend_.SetProgressLabel(window, 3, std::string(texts_.Text(TextId::kSectorPrefix)));
   state_.run_state = RunState::kRunning;
   state_.recovered_count = 0;
-  header_walks_ = HeaderWalks();
 
   const VolumeGeometry& geometry = source_.Working();
   CarverWorkspace workspace;
   NeedleIndexes needles;
   FailedChains failed_chains;
+  HeaderWalks header_walks;
   CarverEnv env{source_, map, state_, frontend_, texts_};
   env.workspace = &workspace;
   env.needles = &needles;
@@ -463,7 +464,7 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
     const DispatchRow& row = dispatch_(kind);
     enter_region_of(sector);
     if (row.action == CandidateAction::kCarve) {
-      if (NestedInLowerCandidate(row, static_cast<size_t>(i))) {
+      if (NestedInLowerCandidate(row, static_cast<size_t>(i), header_walks)) {
         nested.push_back(i);
       } else {
         carve(row, kind, sector);

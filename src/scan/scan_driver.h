@@ -12,7 +12,6 @@
 #include "scan/candidate_list.h"
 #include "scan/claimed_file_log.h"
 #include "scan/dispatch_row.h"
-#include "scan/header_walks.h"
 #include "source/scan_plan.h"
 #include "source/sector_source.h"
 #include "text/ui_text_table.h"
@@ -93,8 +92,9 @@ class ScanDriver {
                const ScanRequest& request, ScanReport& report);
   void ShowFinalMessage(const ScanReport& report);
   // Whether candidate `index` lies inside the header of a lower candidate
-  // carved by the same carver (the row's nesting test decides).
-  bool NestedInLowerCandidate(const DispatchRow& row, size_t index);
+  // carved by the same carver (the row's nesting test decides, going on
+  // from what `walks` kept of the headers it walked for earlier candidates).
+  bool NestedInLowerCandidate(const DispatchRow& row, size_t index, HeaderWalks& walks);
   bool WaitWhilePaused();
   void ClaimDirectory(ClaimedSectorMap& map, int64_t sector, uint32_t sectors_per_cluster) const;
   void Refuse(TextId message, ScanReport& report);
@@ -105,7 +105,6 @@ class ScanDriver {
   const UiTextTable& texts_;
   DispatchTable dispatch_;
   CandidateList candidates_;
-  HeaderWalks header_walks_;  // of the running recovery
   // The regions of the running scan, in ascending order.
   std::vector<ScanRegion> regions_;
 };
