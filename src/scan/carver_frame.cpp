@@ -511,9 +511,7 @@ bool CarverCall::ChainFailsAt(uint64_t position) {
 
 void CarverCall::FailChain() {
   if (env_.failed_chains != nullptr) {
-    for (const int64_t offset : chain_records_) {
-      env_.failed_chains->Remember(env_.carving_kind, offset);
-    }
+    env_.failed_chains->RememberChain(env_.carving_kind, chain_records_);
   }
   Fail();
 }

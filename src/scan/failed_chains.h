@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "scan/file_kind.h"
@@ -23,27 +25,47 @@ namespace officecarve {
 // everything.
 class FailedChains {
  public:
-  // A full table is forgotten and starts afresh: memory stays bounded, and
-  // the cost is one more walk now and then.
-  static constexpr size_t kSlots = 1u << 19;
-  // The table starts this small and doubles as it fills, so a scan that
-  // remembers little touches little memory.
-  static constexpr size_t kFirstSlots = 1u << 12;
+  // Past this many records everything is forgotten and starts afresh:
+  // memory stays bounded, and the cost is one more walk now and then.
+  static constexpr size_t kMostRecords = 1u << 18;
 
-  void Remember(FileKind kind, int64_t record_offset);
+  // The records of one failed chain, in the order it met them.
+  void RememberChain(FileKind kind, std::span<const int64_t> record_offsets);
+  void Remember(FileKind kind, int64_t record_offset) {
+    RememberChain(kind, std::span<const int64_t>(&record_offset, 1));
+  }
   bool Holds(FileKind kind, int64_t record_offset) const;
   void Forget();
 
  private:
   static uint64_t Key(FileKind kind, int64_t record_offset);
+  size_t Count() const { return ordered_count_ + used_slots_.size(); }
+  // Candidates are taken top down and a chain is walked upwards from its
+  // header, so a chain's records mostly lie below all remembered before:
+  // those are appended to a list kept in falling order, written once in
+  // sequence and searched by halves. Records that do not fit the order go
+  // to a hash table, which then stays small.
+  bool FitsOrder(std::span<const uint64_t> keys) const;
+  void AppendInOrder(std::span<const uint64_t> keys);
+  uint64_t OrderedKey(size_t index) const {
+    return ordered_blocks_[index / kBlockKeys][index % kBlockKeys];
+  }
+  bool OrderedHolds(uint64_t key) const;
+  void Insert(uint64_t key);
   size_t SlotOf(uint64_t key) const;
   void Grow();
 
-  std::vector<uint64_t> slots_;  // 0 is empty; allocated on the first failure
+  // Blocks rather than one vector, so the list never moves; they are kept
+  // when forgotten, so a scan touches their memory once.
+  static constexpr size_t kBlockKeys = 8192;
+  std::vector<std::unique_ptr<uint64_t[]>> ordered_blocks_;
+  size_t ordered_count_ = 0;
+
+  static constexpr size_t kFirstSlots = 1u << 12;
+  std::vector<uint64_t> slots_;  // 0 is empty; allocated on the first need
   std::vector<uint32_t> used_slots_;
-  // Chains are walked upwards from headers taken top down, so most of a
-  // chain's records lie below everything remembered: those lookups need not
-  // touch the table.
+  std::vector<uint64_t> keys_;  // a chain's keys while it is remembered
+  // Lookups below every record answer without searching.
   int64_t lowest_offset_ = INT64_MAX;
 };
 
