@@ -16,7 +16,10 @@ class SectorSource;
 // crossing. Direct-mapped, so its memory is fixed whatever the disk holds.
 class UnitEdges {
  public:
-  static constexpr size_t kEdgeBytes = 32;
+  // Enough for every pattern searched for ("startxref" is the longest);
+  // longer edges are read from the unit each time. Small slots keep the
+  // memory a scan touches small.
+  static constexpr size_t kEdgeBytes = 8;
   static constexpr size_t kSlots = size_t{1} << 14;
 
   // The unit's first or last `count` bytes, or nothing when it cannot be

@@ -80,6 +80,7 @@ struct FindCase {
   int64_t unreadable;
   Outcome outcome;
   uint64_t units;
+  std::string_view needle = "END!";
 };
 
 TEST_F(CarverLookahead, FindAheadSearchesTheStreamReadUntilWouldRead) {
@@ -121,6 +122,17 @@ TEST_F(CarverLookahead, FindAheadSearchesTheStreamReadUntilWouldRead) {
        -1,
        Outcome::kFound,
        3},
+      // Longer than the edges the seam cache keeps of each unit.
+      {"a long pattern across another file's units",
+       {{5 * kUnit - 9, "SEARCHED-"}, {7 * kUnit, "FOR-A-LONG-WAY"}},
+       {5, 6},
+       "",
+       60,
+       kSectors - 1,
+       -1,
+       Outcome::kFound,
+       3,
+       "SEARCHED-FOR-A-LONG-WAY"},
       {"continuing the tail",
        {{3 * kUnit, "D!"}},
        {},
@@ -160,7 +172,7 @@ TEST_F(CarverLookahead, FindAheadSearchesTheStreamReadUntilWouldRead) {
     ASSERT_TRUE(call.Started());
     const std::span<const uint8_t> tail(reinterpret_cast<const uint8_t*>(c.tail.data()),
                                         c.tail.size());
-    const CarverCall::Ahead ahead = call.FindAhead("END!", tail, c.max_units);
+    const CarverCall::Ahead ahead = call.FindAhead(c.needle, tail, c.max_units);
     EXPECT_EQ(ahead.outcome, c.outcome);
     EXPECT_EQ(ahead.units, c.units);
     EXPECT_EQ(call.ClaimedUnitCount(), 1u);
