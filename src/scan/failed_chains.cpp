@@ -1,6 +1,7 @@
 #include "scan/failed_chains.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace officecarve {
 
@@ -12,8 +13,11 @@ uint64_t FailedChains::Key(FileKind kind, int64_t record_offset) {
 
 void FailedChains::RememberChain(FileKind kind, std::span<const int64_t> record_offsets) {
   keys_.clear();
+  int64_t lowest = INT64_MAX;
   for (const int64_t offset : record_offsets) {
-    if (offset >= 0) keys_.push_back(Key(kind, offset));
+    if (offset < 0) continue;
+    keys_.push_back(Key(kind, offset));
+    lowest = std::min(lowest, offset);
   }
   std::span<const uint64_t> left(keys_);
   while (!left.empty()) {
@@ -27,17 +31,14 @@ void FailedChains::RememberChain(FileKind kind, std::span<const int64_t> record_
       for (const uint64_t key : piece) Insert(key);
     }
   }
-  for (const int64_t offset : record_offsets) {
-    if (offset >= 0) lowest_offset_ = std::min(lowest_offset_, offset);
-  }
+  // Only now: a Forget on the way started the lowest afresh.
+  lowest_offset_ = std::min(lowest_offset_, lowest);
 }
 
 bool FailedChains::FitsOrder(std::span<const uint64_t> keys) const {
-  if (!std::is_sorted(keys.begin(), keys.end()) ||
-      std::adjacent_find(keys.begin(), keys.end()) != keys.end()) {
-    return false;
-  }
-  return ordered_count_ == 0 || keys.back() < OrderedKey(ordered_count_ - 1);
+  const bool rising =
+      std::adjacent_find(keys.begin(), keys.end(), std::greater_equal<>()) == keys.end();
+  return rising && (ordered_count_ == 0 || keys.back() < OrderedKey(ordered_count_ - 1));
 }
 
 void FailedChains::AppendInOrder(std::span<const uint64_t> keys) {
