@@ -1,5 +1,6 @@
 #include "scan/identify.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <string_view>
@@ -35,6 +36,7 @@ class Signature {
 
   // `packed` is PackedAt(sector, offset) for the offset the signature lies at.
   bool StartsPacked(uint64_t packed) const { return (packed & mask_) == packed_; }
+  constexpr uint8_t FirstByte() const { return static_cast<uint8_t>(packed_); }
 
  private:
   uint64_t packed_ = 0;
@@ -283,6 +285,25 @@ FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
   return FileKind::None;
 }
 
+// The first bytes any kind tested at the sector's start begins with: the
+// packed signatures, the zero bytes of a box size and a pack start code, and
+// a transport stream's sync byte. A sector starting with any other byte (most
+// of a disk) can only be one of the kinds found further in.
+constexpr auto kStartsSomeKind = [] {
+  std::array<bool, 256> starts{};
+  for (const Signature& signature :
+       {kJpegStart,      kGif89a,  kBitmap,   kCompoundFile, kRiff,     kAsfHeaderObjectStart,
+        kMpegPackStart,  kPng,     kId3,      kX3f,          kRafStart, kRar,
+        kZipLocalHeader, kCabinet, kSevenZip, kPdf,          kGif87a,   kEbml,
+        kSqliteStart,    kDosStub}) {
+    starts[signature.FirstByte()] = true;
+  }
+  for (const Signature& tiff : kTiffFamily) starts[tiff.FirstByte()] = true;
+  starts[0x00] = true;
+  starts[kMpegTsSync] = true;
+  return starts;
+}();
+
 uint64_t ReadPackClock(Sector sector, unsigned shift) {
   constexpr size_t kHeaderEnd = 12;
   if (sector.size() < kHeaderEnd) return 0;
@@ -335,6 +356,13 @@ FileKind Identify(std::span<const uint8_t> sector) {
   const auto starts_with = [head](const Signature& signature) {
     return signature.StartsPacked(head);
   };
+  if (!kStartsSomeKind[sector[0]]) {
+    if (kJetDatabaseStart.StartsPacked(from_four) && BytesAre(sector, 4, kJetDatabase)) {
+      return FileKind::JetDatabase;
+    }
+    if (const FileKind m2ts = IdentifyM2ts(sector); m2ts != FileKind::None) return m2ts;
+    return IsFatDirectory(sector) ? FileKind::FatDirectory : FileKind::None;
+  }
 
   if (starts_with(kJpegStart)) {
     // APP0 (E0) or APP1 (E1) first.
