@@ -57,13 +57,21 @@ constexpr std::array kTable = {
 
 constexpr DispatchRow kNothing{None, kNone, nullptr, false};
 
+// Each kind's row in the table, or none: the recovery asks once or more per
+// candidate.
+constexpr size_t kNoRow = kTable.size();
+constexpr auto kRowOfKind = [] {
+  std::array<size_t, 256> rows{};
+  rows.fill(kNoRow);
+  for (size_t row = kTable.size(); row-- > 0;) rows[static_cast<uint8_t>(kTable[row].kind)] = row;
+  return rows;
+}();
+
 }  // namespace
 
 const DispatchRow& DispatchFor(FileKind kind) {
-  for (const DispatchRow& row : kTable) {
-    if (row.kind == kind) return row;
-  }
-  return kNothing;
+  const size_t row = kRowOfKind[static_cast<uint8_t>(kind)];
+  return row == kNoRow ? kNothing : kTable[row];
 }
 
 }  // namespace officecarve
