@@ -62,6 +62,18 @@ class PdfEndScanner {
     Refresh();
     return held;
   }
+  // The first line break among the held bytes from `from` on, else held_.
+  uint64_t NextLineBreak(uint64_t from) const {
+    const uint8_t* const begin = bytes_ + from;
+    const size_t count = static_cast<size_t>(held_ - from);
+    const void* const feed = std::memchr(begin, '\n', count);
+    const size_t before_feed =
+        feed == nullptr ? count : static_cast<size_t>(static_cast<const uint8_t*>(feed) - begin);
+    const void* const carriage = std::memchr(begin, '\r', before_feed);
+    return from + (carriage == nullptr
+                       ? before_feed
+                       : static_cast<size_t>(static_cast<const uint8_t*>(carriage) - begin));
+  }
   bool TextAt(uint64_t position, std::string_view text) const {
     return std::memcmp(bytes_ + position, text.data(), text.size()) == 0;
   }
@@ -100,7 +112,7 @@ std::optional<uint64_t> PdfEndScanner::FindEnd() {
     switch (state) {
       case State::kInLine:
         // Most of a file is here: run to the next line break in one go.
-        while (position < held_ && !IsLineBreak(bytes_[position])) ++position;
+        position = NextLineBreak(position);
         if (position < held_) {
           ++position;
           state = State::kLineStart;
