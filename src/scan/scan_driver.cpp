@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -29,12 +30,17 @@ namespace officecarve {
 namespace {
 
 // Writes prefix + number into a reused string, so progress labels cost no
-// allocation once the string has grown.
+// allocation once the string has grown. A label is set once or more per
+// candidate: the prefix already there is kept and only the digits written.
 void SetNumberText(std::string& out, std::string_view prefix, int64_t number) {
-  out.assign(prefix);
   char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof(digits), number);
-  out.append(digits, result.ptr);
+  const auto length =
+      static_cast<size_t>(std::to_chars(digits, digits + sizeof(digits), number).ptr - digits);
+  if (out.size() < prefix.size() || std::memcmp(out.data(), prefix.data(), prefix.size()) != 0) {
+    out.assign(prefix);
+  }
+  out.resize(prefix.size() + length);
+  std::memcpy(out.data() + prefix.size(), digits, length);
 }
 
 void SetPercentLabel(std::string& out, std::string_view prefix, int64_t done, int64_t total) {
