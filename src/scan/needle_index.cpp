@@ -112,19 +112,31 @@ void NeedleIndex::Learn(int64_t from, int64_t end) {
     learnt_.clear();
     occurrences_.clear();
   }
-  // Join the stretches this one touches or overlaps.
+  // Join the stretches this one touches or overlaps. A search usually
+  // extends the stretch just below or just above it: that stretch is
+  // widened in place, so nothing is allocated.
   auto next = learnt_.lower_bound(from);
-  if (next != learnt_.begin() && std::prev(next)->second >= from) {
-    --next;
-    from = next->first;
-    end = std::max(end, next->second);
-    next = learnt_.erase(next);
-  }
+  auto joined = learnt_.end();
+  if (next != learnt_.begin() && std::prev(next)->second >= from) joined = std::prev(next);
   while (next != learnt_.end() && next->first <= end) {
     end = std::max(end, next->second);
-    next = learnt_.erase(next);
+    if (joined == learnt_.end()) {
+      joined = next++;
+    } else {
+      next = learnt_.erase(next);
+    }
   }
-  learnt_.emplace(from, end);
+  if (joined == learnt_.end()) {
+    learnt_.emplace(from, end);
+  } else if (joined->first <= from) {
+    joined->second = std::max(joined->second, end);
+  } else {
+    // The stretch above now starts lower: its node is moved to the new key.
+    auto node = learnt_.extract(joined);
+    node.key() = from;
+    node.mapped() = std::max(node.mapped(), end);
+    learnt_.insert(std::move(node));
+  }
 }
 
 NeedleIndex& NeedleIndexes::For(std::string_view needle) {
