@@ -52,7 +52,12 @@ std::optional<bool> LiesAcrossJoin(std::vector<uint8_t>& seam, int64_t before, i
 }  // namespace
 
 CarverCall::CarverCall(CarverEnv& env, int64_t offset)
-    : env_(env), header_offset_(offset), buffer_(&own_buffer_), claims_(&own_claims_) {
+    : env_(env),
+      header_offset_(offset),
+      buffer_(&own_buffer_),
+      claims_(&own_claims_),
+      skip_marks_(&own_skip_marks_),
+      chain_records_(&own_chain_records_) {
   const int64_t unit_bytes = env_.bytes_per_sector;
   const int64_t header_unit = offset / unit_bytes;
   if (offset < 0 || env_.map.IsClaimed(header_unit)) {
@@ -64,7 +69,11 @@ CarverCall::CarverCall(CarverEnv& env, int64_t offset)
     leased_ = true;
     buffer_ = &env_.workspace->bytes;
     claims_ = &env_.workspace->runs;
+    skip_marks_ = &env_.workspace->skip_marks;
+    chain_records_ = &env_.workspace->chain_records;
     claims_->clear();
+    skip_marks_->clear();
+    chain_records_->clear();
   }
   ClaimUnit(header_unit);
   claiming_ = true;
@@ -103,9 +112,16 @@ void CarverCall::EndStorage() {
   if (claims_->capacity() > CarverWorkspace::kKeptBytes / sizeof(UnitRun)) {
     std::vector<UnitRun>().swap(*claims_);
   }
+  skip_marks_->clear();
+  if (skip_marks_->capacity() > CarverWorkspace::kKeptBytes / sizeof(SkipMark)) {
+    std::vector<SkipMark>().swap(*skip_marks_);
+  }
+  chain_records_->clear();
   env_.workspace->in_use = false;
   buffer_ = &own_buffer_;
   claims_ = &own_claims_;
+  skip_marks_ = &own_skip_marks_;
+  chain_records_ = &own_chain_records_;
 }
 
 std::vector<int64_t> CarverCall::ClaimList() const {
@@ -172,24 +188,41 @@ int64_t CarverCall::NextUnclaimedUnit() {
 bool CarverCall::ReadUntil(uint64_t bytes) {
   last_stop_ = Stop::kNone;
   if (!started_ || ended_) return false;
-  const int64_t unit_bytes = env_.bytes_per_sector;
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  const uint64_t report_bytes = kProgressEveryUnits * unit_bytes;
   while (held_ < bytes) {
     const int64_t unit = NextUnclaimedUnit();
     if (unit < 0) {
       last_stop_ = Stop::kRangeEnd;
       return false;
     }
-    // Claimed before the read, so a failed read still leaves it on the list.
-    ClaimUnit(unit);
-    EnsureRoom(held_ + unit_bytes);
-    if (env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(unit_bytes),
-                           read_position_) != 0) {
+    // The unclaimed units from here on that the bytes asked for need, read
+    // at once, up to where progress is next shown and at most a window.
+    uint64_t units = std::min((bytes - held_ + unit_bytes - 1) / unit_bytes,
+                              uint64_t{SectorSource::kWindowBytes} / unit_bytes);
+    if (held_ % unit_bytes == 0) {
+      units = std::min(units, (report_bytes - held_ % report_bytes) / unit_bytes);
+    }
+    units = std::max<uint64_t>(units, 1);
+    const int64_t look_to = units > static_cast<uint64_t>(env_.range_last - unit)
+                                ? env_.range_last
+                                : unit + static_cast<int64_t>(units) - 1;
+    const int64_t count = env_.map.NextClaimed(unit, look_to) - unit;
+    const uint64_t asked = static_cast<uint64_t>(count) * unit_bytes;
+    EnsureRoom(held_ + asked);
+    const uint64_t missing = static_cast<uint32_t>(
+        env_.source.ReadAt(buffer_->data() + held_, static_cast<uint32_t>(asked), read_position_));
+    const uint64_t whole = (asked - missing) / unit_bytes;
+    // A unit that could not be read is claimed all the same, so that a
+    // failed call gives it back with the others.
+    ClaimRun(unit, static_cast<int64_t>(whole) + (missing > 0 ? 1 : 0));
+    read_position_ += static_cast<int64_t>(whole * unit_bytes);
+    held_ += whole * unit_bytes;
+    if (missing > 0) {
       last_stop_ = Stop::kShortRead;
       return false;
     }
-    read_position_ += unit_bytes;
-    held_ += unit_bytes;
-    if (held_ % (kProgressEveryUnits * unit_bytes) == 0) ShowProgress();
+    if (held_ % report_bytes == 0) ShowProgress();
   }
   return true;
 }
@@ -275,6 +308,36 @@ std::optional<uint64_t> CarverCall::SkipInsideRecord(uint64_t position, uint64_t
   if (!SkipClaimUnits(units)) return std::nullopt;
   rest -= units * unit_bytes;
   return units;
+}
+
+std::optional<uint64_t> CarverCall::FindHeld(std::string_view needle, uint64_t from) {
+  const std::span<const uint8_t> held = Bytes();
+  // Below this a search of the buffer costs less than a visit to the index.
+  constexpr uint64_t kIndexedBytes = 4096;
+  const uint64_t unit_bytes = env_.bytes_per_sector;
+  const bool held_as_on_source =
+      env_.needles != nullptr && !unit_mapping_lost_ && skip_marks_->empty() &&
+      dropped_units_ == 0 && kept_units_ == 0 && !claims_->empty() &&
+      claims_->front().first * static_cast<int64_t>(unit_bytes) == header_offset_ &&
+      static_cast<uint64_t>(claims_->front().count) * unit_bytes >= held_;
+  if (held_as_on_source && from < held_ && held_ - from >= kIndexedBytes) {
+    // Searched on to the last start in the held bytes, so that the index
+    // learns every start in them, as far as the range goes on; an
+    // occurrence running past them is none.
+    const int64_t held_end = header_offset_ + static_cast<int64_t>(held_);
+    const int64_t range_end = (env_.range_last + 1) * static_cast<int64_t>(unit_bytes);
+    const NeedleIndex::Found found = env_.needles->For(needle).FindIn(
+        env_.source, header_offset_ + static_cast<int64_t>(from),
+        std::min(range_end, held_end + static_cast<int64_t>(needle.size()) - 1));
+    if (found.unreadable_unit < 0) {
+      if (found.occurrence < 0 ||
+          found.occurrence + static_cast<int64_t>(needle.size()) > held_end) {
+        return std::nullopt;
+      }
+      return static_cast<uint64_t>(found.occurrence - header_offset_);
+    }
+  }
+  return FindBytes(held, from, needle);
 }
 
 CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const uint8_t> tail,
@@ -464,11 +527,11 @@ void CarverCall::NoteSkipped(uint64_t units) {
     return;
   }
   const uint64_t buffer_unit = held_ / unit_bytes + dropped_units_;
-  const uint64_t before = skip_marks_.empty() ? 0 : skip_marks_.back().skipped;
-  if (!skip_marks_.empty() && skip_marks_.back().buffer_unit == buffer_unit) {
-    skip_marks_.back().skipped += units;
+  const uint64_t before = skip_marks_->empty() ? 0 : skip_marks_->back().skipped;
+  if (!skip_marks_->empty() && skip_marks_->back().buffer_unit == buffer_unit) {
+    skip_marks_->back().skipped += units;
   } else {
-    skip_marks_.push_back({buffer_unit, before + units});
+    skip_marks_->push_back({buffer_unit, before + units});
   }
 }
 
@@ -476,9 +539,9 @@ int64_t CarverCall::SourceUnitOfBufferUnit(uint64_t buffer_unit) {
   if (unit_mapping_lost_) return -1;
   const uint64_t absolute = buffer_unit + dropped_units_;
   const auto mark =
-      std::upper_bound(skip_marks_.begin(), skip_marks_.end(), absolute,
+      std::upper_bound(skip_marks_->begin(), skip_marks_->end(), absolute,
                        [](uint64_t unit, const SkipMark& skip) { return unit < skip.buffer_unit; });
-  const uint64_t claim = absolute + (mark == skip_marks_.begin() ? 0 : std::prev(mark)->skipped);
+  const uint64_t claim = absolute + (mark == skip_marks_->begin() ? 0 : std::prev(mark)->skipped);
   if (claim < kept_units_ || claim - kept_units_ >= claimed_units_) return -1;
   const uint64_t index = claim - kept_units_;
   // Walks move forward, so the run found last is where to look first.
@@ -505,13 +568,13 @@ bool CarverCall::ChainFailsAt(uint64_t position) {
   const int64_t offset =
       unit * static_cast<int64_t>(unit_bytes) + static_cast<int64_t>(position % unit_bytes);
   if (env_.failed_chains->Holds(env_.carving_kind, offset)) return true;
-  if (chain_records_.size() < kMaxChainRecords) chain_records_.push_back(offset);
+  if (chain_records_->size() < kMaxChainRecords) chain_records_->push_back(offset);
   return false;
 }
 
 void CarverCall::FailChain() {
   if (env_.failed_chains != nullptr) {
-    env_.failed_chains->RememberChain(env_.carving_kind, chain_records_);
+    env_.failed_chains->RememberChain(env_.carving_kind, *chain_records_);
   }
   Fail();
 }
@@ -550,7 +613,7 @@ int64_t CarverCall::UnitAhead(uint64_t index) {
 }
 
 bool CarverCall::PeekAt(uint64_t position, std::span<uint8_t> out) {
-  if (!started_ || ended_ || unit_mapping_lost_ || !skip_marks_.empty() || dropped_units_ > 0) {
+  if (!started_ || ended_ || unit_mapping_lost_ || !skip_marks_->empty() || dropped_units_ > 0) {
     return false;
   }
   const uint64_t unit_bytes = env_.bytes_per_sector;
@@ -584,7 +647,7 @@ bool CarverCall::PeekAt(uint64_t position, std::span<uint8_t> out) {
 
 bool CarverCall::ReleaseHeldUnits(std::span<const std::pair<uint64_t, uint64_t>> stretches) {
   const uint64_t unit_bytes = env_.bytes_per_sector;
-  if (unit_mapping_lost_ || !skip_marks_.empty() || dropped_units_ > 0 || kept_units_ > 0 ||
+  if (unit_mapping_lost_ || !skip_marks_->empty() || dropped_units_ > 0 || kept_units_ > 0 ||
       held_ % unit_bytes != 0 || held_ / unit_bytes != claimed_units_) {
     return false;
   }

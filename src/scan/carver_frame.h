@@ -124,6 +124,12 @@ class CarverCall {
   };
   Ahead FindAhead(std::string_view needle, std::span<const uint8_t> tail, uint64_t max_units,
                   uint64_t from_units = 0);
+  // The first occurrence of `needle` lying wholly in the held bytes from
+  // `from` on, as a search of Bytes() finds it. While the held bytes are the
+  // source's own from the header on, the scan's index answers: a candidate
+  // below that holds the same bytes, or searches ahead through them, does
+  // not search them again.
+  std::optional<uint64_t> FindHeld(std::string_view needle, uint64_t from);
 
   // For walks along a chain of records, at each record after the header's
   // own: true when a chain of the kind being carved that went through the
@@ -132,7 +138,7 @@ class CarverCall {
   bool ChainFailsAt(uint64_t position);
   // The records noted so far lead on only through what the walk carries
   // from them (a clock, a count), so they are not remembered when it fails.
-  void RestartChain() { chain_records_.clear(); }
+  void RestartChain() { chain_records_->clear(); }
   // The chain failed for reasons of its own (it broke or ran out, not a check
   // of the header's): its records are remembered and the call fails.
   void FailChain();
@@ -235,18 +241,16 @@ class CarverCall {
   // KeepClaims takes units off the claim list; DropHeld, ShrinkHeld and a
   // TrimTo that releases lose the mapping.
   uint64_t dropped_units_ = 0;
-  struct SkipMark {
-    uint64_t buffer_unit;
-    uint64_t skipped;
-  };
-  std::vector<SkipMark> skip_marks_;
+  std::vector<SkipMark>* skip_marks_;
+  std::vector<SkipMark> own_skip_marks_;
   uint64_t kept_units_ = 0;
   int64_t last_kept_unit_ = -1;
   bool unit_mapping_lost_ = false;
   // Where the records ChainFailsAt saw lie on the source; past the limit the
   // rest are not remembered.
   static constexpr size_t kMaxChainRecords = 1u << 16;
-  std::vector<int64_t> chain_records_;
+  std::vector<int64_t>* chain_records_;
+  std::vector<int64_t> own_chain_records_;
   // UnitAhead's last answer: the `index`-th unit ahead of `read_position`,
   // while the map stood at `map_changes`.
   struct AheadMemo {

@@ -35,6 +35,13 @@ struct UnitRun {
   bool operator==(const UnitRun&) const = default;
 };
 
+// From which unit of a call's buffer on how many more units were claimed
+// than held: the units a skip claimed unread.
+struct SkipMark {
+  uint64_t buffer_unit;
+  uint64_t skipped;
+};
+
 // What the carver calls of one scan reuse, one call after another, so a
 // candidate that fails at its header allocates nothing. A call that finds
 // it taken (a carver inside a carver) uses storage of its own.
@@ -46,6 +53,8 @@ class CarverWorkspace {
 
   ByteBuffer bytes;
   std::vector<UnitRun> runs;
+  std::vector<SkipMark> skip_marks;
+  std::vector<int64_t> chain_records;
   bool in_use = false;
 };
 

@@ -186,6 +186,75 @@ TEST_F(CarverCallReadUntil, ShowsProgressOnceForAFileOfExactly200Units) {
   EXPECT_EQ(RecoveryLabels().size(), 1u);
 }
 
+// Reads of many units at once against unit-by-unit stepping: the units
+// held, claimed and stepped over, where a read stops and why, and progress
+// every 200 units, across other files' units, unreadable units and the
+// range end.
+TEST_F(CarverCallReadUntil, ReadsWhatStepsOfOneUnitWouldRead) {
+  struct Case {
+    const char* what;
+    std::vector<int64_t> claimed;
+    std::vector<int64_t> unreadable;
+    int64_t range_last;
+    std::vector<uint64_t> asked;  // units held after each call
+  };
+  const std::vector<Case> cases = {
+      {"a long run, progress twice", {}, {}, 999, {450}},
+      {"in steps across a progress point", {}, {}, 999, {150, 199, 260, 401}},
+      {"around other files", {3, 4, 100, 101, 102, 199, 300}, {}, 999, {420}},
+      {"an unreadable unit inside a run", {}, {70}, 999, {40, 100}},
+      {"an unreadable unit just past another file", {20, 21, 22}, {23}, 999, {60}},
+      {"the range ends inside a run", {30}, {}, 140, {100, 200}},
+      {"the range ends in another file", {}, {}, 137, {138, 139}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.what);
+    Open(1024);
+    SetRangeLast(test.range_last);
+    frontend_.record_labels = true;
+    frontend_.events.clear();
+    const std::set<int64_t> claimed(test.claimed.begin(), test.claimed.end());
+    const std::set<int64_t> unreadable(test.unreadable.begin(), test.unreadable.end());
+    for (const int64_t unit : claimed) map_->Claim(unit);
+    unreadable_->insert(unreadable.begin(), unreadable.end());
+
+    CarverCall call(*env_, 0);
+    ASSERT_TRUE(call.Started());
+    std::vector<int64_t> held = {0};
+    std::vector<int64_t> claims = {0};
+    int64_t position = 1;
+    size_t reports = 0;
+    for (const uint64_t asked : test.asked) {
+      bool read = true;
+      while (read && held.size() < asked) {
+        while (position <= test.range_last && claimed.count(position) > 0) ++position;
+        if (position > test.range_last) {
+          read = false;
+        } else {
+          claims.push_back(position);
+          if (unreadable.count(position) > 0) {
+            read = false;
+          } else {
+            held.push_back(position++);
+            reports += held.size() % 200 == 0;
+          }
+        }
+      }
+      ASSERT_EQ(call.ReadUntil(asked * kUnit), read) << asked;
+      if (!read) break;
+    }
+    EXPECT_EQ(call.Held(), held.size() * kUnit);
+    for (size_t index = 0; index < held.size(); ++index) {
+      ASSERT_EQ(SectorHeldAt(call, index), held[index]) << index;
+    }
+    EXPECT_EQ(call.ClaimList(), claims);
+    EXPECT_EQ(call.ReadPosition(), position * kUnit);
+    EXPECT_EQ(RecoveryLabels().size(), reports);
+    call.Fail();
+    EXPECT_EQ(Claimed(), test.claimed);
+  }
+}
+
 using CarverCallEndings = CarverFrameTest;
 
 TEST_F(CarverCallEndings, CompletionClaimsTheRestOfTheClusterTheFileEndsIn) {

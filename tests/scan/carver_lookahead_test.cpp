@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/find_bytes.h"
 #include "scan/carver_frame.h"
 #include "support/recording_frontend.h"
 #include "testimage/memory_handle.h"
@@ -252,6 +253,43 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
       } else {
         call.Fail();
       }
+    }
+  }
+}
+
+// Searches of the held bytes, answered by the index the searches ahead
+// share while the held bytes are the source's own: whatever the claims,
+// skips, unreadable units and range, each finds what a search of the
+// buffer finds.
+TEST_F(CarverLookahead, HeldSearchesFindWhatASearchOfTheBufferFinds) {
+  constexpr std::string_view kPattern = "E\xD9\xFF!";
+  uint32_t state = 777;
+  auto next = [&state](uint32_t below) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % below;
+  };
+  for (int layout = 0; layout < 60; ++layout) {
+    SCOPED_TRACE(layout);
+    SetUp();
+    for (int placed = 0; placed < 8; ++placed) {
+      Put(static_cast<int64_t>(1 + next(62)) * kUnit - 2 + next(5), kPattern);
+    }
+    Open(kSectors - 1 - static_cast<int64_t>(next(2) * next(20)));
+    if (next(3) == 0) unreadable_->insert(static_cast<int64_t>(next(kSectors)));
+    for (int other = 0; other < 3; ++other) map_->Claim(static_cast<int64_t>(next(kSectors)));
+    for (int64_t header = kSectors - 2; header >= 0; header -= 1 + next(4)) {
+      if (map_->IsClaimed(header)) continue;
+      CarverCall call(*env_, header * kUnit);
+      if (!call.Started()) continue;
+      if (next(4) == 0) call.SkipClaimUnits(1 + next(2));
+      call.ReadUntil((1 + next(20)) * kUnit);
+      if (next(2) == 0) call.FindAhead(kPattern, std::span(call.Bytes()).last(3), 8);
+      for (int look = 0; look < 3; ++look) {
+        const uint64_t from = next(static_cast<uint32_t>(call.Held()) + 8);
+        EXPECT_EQ(call.FindHeld(kPattern, from), FindBytes(call.Bytes(), from, kPattern))
+            << "header " << header << " from " << from;
+      }
+      call.Fail();
     }
   }
 }

@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "core/byte_order.h"
-#include "core/find_bytes.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {
@@ -41,7 +40,7 @@ bool DescriptorEndsAt(std::span<const uint8_t> bytes, uint64_t data_start, uint6
 std::optional<uint64_t> NextEndRecordBefore(CarverCall& call, uint64_t from, uint64_t limit) {
   static constexpr std::string_view kEnd = "PK\x05\x06";
   const auto held = call.Bytes();
-  if (const auto found = FindBytes(held, from, kEnd)) return *found;
+  if (const auto found = call.FindHeld(kEnd, from)) return *found;
   const uint64_t unit = call.Env().bytes_per_sector;
   if (held.size() % unit != 0 || limit <= held.size()) return limit;
   const size_t tail = std::min<size_t>(held.size(), kEnd.size() - 1);

@@ -8,7 +8,6 @@
 #include "carvers/archive/zip_records.h"
 #include "carvers/office/zip_reassembly.h"
 #include "core/byte_order.h"
-#include "core/find_bytes.h"
 #include "core/scan_state.h"
 #include "scan/carver_frame.h"
 
@@ -104,9 +103,8 @@ class EndRecordSearch {
   }
 
   std::optional<uint64_t> NextSignature() {
-    const auto held = call_.Bytes();
     if (!held_done_) {
-      if (const auto at = FindBytes(held, held_next_, kEndSignature)) {
+      if (const auto at = call_.FindHeld(kEndSignature, held_next_)) {
         held_next_ = *at + 1;
         return at;
       }
