@@ -198,16 +198,20 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
     }
     // The unclaimed units from here on that the bytes asked for need, read
     // at once, up to where progress is next shown and at most a window.
-    uint64_t units = std::min((bytes - held_ + unit_bytes - 1) / unit_bytes,
-                              uint64_t{SectorSource::kWindowBytes} / unit_bytes);
-    if (held_ % unit_bytes == 0) {
-      units = std::min(units, (report_bytes - held_ % report_bytes) / unit_bytes);
+    // Most walks ask for the next unit alone.
+    int64_t count = 1;
+    if (bytes - held_ > unit_bytes) {
+      uint64_t units = std::min((bytes - held_ + unit_bytes - 1) / unit_bytes,
+                                uint64_t{SectorSource::kWindowBytes} / unit_bytes);
+      if (held_ % unit_bytes == 0) {
+        units = std::min(units, (report_bytes - held_ % report_bytes) / unit_bytes);
+      }
+      units = std::max<uint64_t>(units, 1);
+      const int64_t look_to = units > static_cast<uint64_t>(env_.range_last - unit)
+                                  ? env_.range_last
+                                  : unit + static_cast<int64_t>(units) - 1;
+      count = env_.map.NextClaimed(unit, look_to) - unit;
     }
-    units = std::max<uint64_t>(units, 1);
-    const int64_t look_to = units > static_cast<uint64_t>(env_.range_last - unit)
-                                ? env_.range_last
-                                : unit + static_cast<int64_t>(units) - 1;
-    const int64_t count = env_.map.NextClaimed(unit, look_to) - unit;
     const uint64_t asked = static_cast<uint64_t>(count) * unit_bytes;
     EnsureRoom(held_ + asked);
     const uint64_t missing = static_cast<uint32_t>(
