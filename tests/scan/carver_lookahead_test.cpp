@@ -196,17 +196,27 @@ TEST_F(CarverLookahead, ASearchOverBytesAlreadySearchedReadsNothingAgain) {
   }
 }
 
+// Bytes above 0x7F, as end markers have, so they are compared as bytes.
+constexpr std::string_view kPattern = "E\xD9\xFF!";
+
+// The same layouts from run to run.
+class Layouts {
+ public:
+  explicit Layouts(uint32_t seed) : state_(seed) {}
+  uint32_t operator()(uint32_t below) {
+    state_ = state_ * 1103515245u + 12345u;
+    return (state_ >> 8) % below;
+  }
+
+ private:
+  uint32_t state_;
+};
+
 // Candidates searching from last to first, with files kept in between,
 // some inside stretches an earlier search went over: what a search keeps
 // for the next must never change what that one finds.
 TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
-  // Bytes above 0x7F, as end markers have, so they are compared as bytes.
-  constexpr std::string_view kPattern = "E\xD9\xFF!";
-  uint32_t state = 12345;
-  auto next = [&state](uint32_t below) {
-    state = state * 1103515245u + 12345u;
-    return (state >> 8) % below;
-  };
+  Layouts next(12345);
   for (int layout = 0; layout < 100; ++layout) {
     SCOPED_TRACE(layout);
     SetUp();
@@ -262,12 +272,7 @@ TEST_F(CarverLookahead, SearchesReusingEarlierOnesFindWhatAFreshSearchFinds) {
 // skips, unreadable units and range, each finds what a search of the
 // buffer finds.
 TEST_F(CarverLookahead, HeldSearchesFindWhatASearchOfTheBufferFinds) {
-  constexpr std::string_view kPattern = "E\xD9\xFF!";
-  uint32_t state = 777;
-  auto next = [&state](uint32_t below) {
-    state = state * 1103515245u + 12345u;
-    return (state >> 8) % below;
-  };
+  Layouts next(777);
   for (int layout = 0; layout < 60; ++layout) {
     SCOPED_TRACE(layout);
     SetUp();
