@@ -206,7 +206,6 @@ bool CarverCall::ReadUntil(uint64_t bytes) {
       if (held_ % unit_bytes == 0) {
         units = std::min(units, (report_bytes - held_ % report_bytes) / unit_bytes);
       }
-      units = std::max<uint64_t>(units, 1);
       const int64_t look_to = units > static_cast<uint64_t>(env_.range_last - unit)
                                   ? env_.range_last
                                   : unit + static_cast<int64_t>(units) - 1;

@@ -304,6 +304,11 @@ constexpr auto kStartsSomeKind = [] {
   return starts;
 }();
 
+// `from_four` is PackedAt(sector, 4).
+bool IsJetDatabase(Sector sector, uint64_t from_four) {
+  return kJetDatabaseStart.StartsPacked(from_four) && BytesAre(sector, 4, kJetDatabase);
+}
+
 uint64_t ReadPackClock(Sector sector, unsigned shift) {
   constexpr size_t kHeaderEnd = 12;
   if (sector.size() < kHeaderEnd) return 0;
@@ -357,9 +362,7 @@ FileKind Identify(std::span<const uint8_t> sector) {
     return signature.StartsPacked(head);
   };
   if (!kStartsSomeKind[sector[0]]) {
-    if (kJetDatabaseStart.StartsPacked(from_four) && BytesAre(sector, 4, kJetDatabase)) {
-      return FileKind::JetDatabase;
-    }
+    if (IsJetDatabase(sector, from_four)) return FileKind::JetDatabase;
     if (const FileKind m2ts = IdentifyM2ts(sector); m2ts != FileKind::None) return m2ts;
     return IsFatDirectory(sector) ? FileKind::FatDirectory : FileKind::None;
   }
@@ -374,9 +377,7 @@ FileKind Identify(std::span<const uint8_t> sector) {
     return ReadLe32(sector, kReservedOffset) == 0 ? FileKind::Bitmap : FileKind::None;
   }
   if (starts_with(kCompoundFile)) return FileKind::CompoundFile;
-  if (kJetDatabaseStart.StartsPacked(from_four) && BytesAre(sector, 4, kJetDatabase)) {
-    return FileKind::JetDatabase;
-  }
+  if (IsJetDatabase(sector, from_four)) return FileKind::JetDatabase;
   if (starts_with(kRiff)) return IdentifyRiff(sector);
   if (starts_with(kAsfHeaderObjectStart) && BytesAre(sector, 0, kAsfHeaderObject)) {
     return BytesAre(sector, kAsfFirstChildOffset, kAsfFileProperties) ? FileKind::AsfWithProperties
