@@ -271,14 +271,25 @@ bool CarverCall::ClaimReadableUnits(uint64_t units) {
   last_stop_ = Stop::kNone;
   if (!started_ || ended_) return units == 0;
   const int64_t unit_bytes = env_.bytes_per_sector;
-  for (uint64_t done = 1; done <= units; ++done) {
+  uint64_t done = 0;
+  while (done < units) {
     const int64_t unit = NextUnclaimedUnit();
     if (unit < 0) {
       last_stop_ = Stop::kRangeEnd;
       return false;
     }
-    ClaimUnit(unit);
-    if (env_.source.WindowView(read_position_, static_cast<uint32_t>(unit_bytes)).empty()) {
+    // The unclaimed units a window already holds were read: they are taken
+    // as a run. Any other is read alone, so the first unreadable one is found.
+    const auto held_units =
+        static_cast<uint64_t>(env_.source.HeldAt(read_position_).size()) / unit_bytes;
+    const uint64_t wanted = std::min(units - done, std::max<uint64_t>(1, held_units));
+    const int64_t look_to = wanted > static_cast<uint64_t>(env_.range_last - unit)
+                                ? env_.range_last
+                                : unit + static_cast<int64_t>(wanted) - 1;
+    const int64_t count = env_.map.NextClaimed(unit, look_to) - unit;
+    ClaimRun(unit, count);
+    if (held_units == 0 &&
+        env_.source.WindowView(read_position_, static_cast<uint32_t>(unit_bytes)).empty()) {
       peeked_.resize(static_cast<size_t>(unit_bytes));
       peeked_unit_ = -1;
       if (env_.source.ReadAt(peeked_.data(), static_cast<uint32_t>(unit_bytes), read_position_) !=
@@ -287,9 +298,11 @@ bool CarverCall::ClaimReadableUnits(uint64_t units) {
         return false;
       }
     }
-    NoteSkipped(1);
-    read_position_ += unit_bytes;
-    if (done % kProgressEveryUnits == 0) ShowProgress();
+    NoteSkipped(static_cast<uint64_t>(count));
+    read_position_ += count * unit_bytes;
+    const uint64_t before = done;
+    done += static_cast<uint64_t>(count);
+    if (done / kProgressEveryUnits != before / kProgressEveryUnits) ShowProgress();
   }
   return true;
 }

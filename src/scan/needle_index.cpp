@@ -52,9 +52,15 @@ NeedleIndex::Found NeedleIndex::Scan(SectorSource& source, int64_t from, int64_t
     // Bytes [start, read_end) hold every start below chunk_end. Where a read
     // window holds them they are searched in place, up to its end.
     const std::span<const uint8_t> in_window = source.HeldAt(start);
+    // Where a window ends closer than the needle's length, only the starts
+    // left in it are taken, across the seam into the next: the rest is
+    // searched in place there rather than copied out.
     int64_t chunk_end = std::min(end, start + kChunkBytes);
-    if (static_cast<int64_t>(in_window.size()) >= length) {
-      chunk_end = std::min(chunk_end, start + static_cast<int64_t>(in_window.size()) - length + 1);
+    const auto window_left = static_cast<int64_t>(in_window.size());
+    if (window_left >= length) {
+      chunk_end = std::min(chunk_end, start + window_left - length + 1);
+    } else if (window_left > 0) {
+      chunk_end = std::min(chunk_end, start + window_left);
     }
     const int64_t read_end = chunk_end + length - 1;
     int64_t unreadable = -1;

@@ -233,14 +233,20 @@ void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset) 
   if (!peek.ExtentFits()) return call.Fail();
 
   std::vector<uint8_t> directory;
-  if (!CollectDirectory(header, peek, fat, directory) || !call.ReadUntil(peek.Extent())) {
-    return call.Fail();
-  }
+  if (!CollectDirectory(header, peek, fat, directory)) return call.Fail();
   const Choice choice = ChooseExtension(ScanNames(directory), env.family_mask);
-  if (!choice.extension.empty()) {
-    WriteRecoveredDocument(call, folder, choice.extension, choice.family, call.Bytes());
+  // A recognised document keeps its units even when it is not written; its
+  // bytes are then only checked to be readable, not taken into the buffer.
+  if (choice.extension.empty()) {
+    const uint64_t unit_bytes = env.bytes_per_sector;
+    const uint64_t extent = peek.Extent();
+    const uint64_t units =
+        extent > call.Held() ? (extent - call.Held() + unit_bytes - 1) / unit_bytes : 0;
+    if (!call.ClaimReadableUnits(units)) return call.Fail();
+    return call.Complete();
   }
-  // A recognised document keeps its units even when it is not written.
+  if (!call.ReadUntil(peek.Extent())) return call.Fail();
+  WriteRecoveredDocument(call, folder, choice.extension, choice.family, call.Bytes());
   call.Complete();
 }
 
