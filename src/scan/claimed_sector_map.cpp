@@ -83,6 +83,25 @@ int64_t ClaimedSectorMap::NthUnclaimed(int64_t from, uint64_t index, int64_t lim
         continue;
       }
     }
+    // From a word's start, the words no claim touches and the words claims
+    // fill are passed by their summary bits, as many as follow each other.
+    if (sector % 32 == 0) {
+      const int shift = static_cast<int>(word % 64);
+      const auto run_of = [shift](uint64_t summary) {
+        return static_cast<int64_t>(std::countr_zero(~(summary >> shift)));
+      };
+      if (const int64_t untouched = run_of(~any_[word / 64]); untouched > 0) {
+        const auto free_sectors = static_cast<uint64_t>(untouched * 32);
+        if (index < free_sectors) return past_limit(sector + static_cast<int64_t>(index));
+        index -= free_sectors;
+        sector += untouched * 32;
+        continue;
+      }
+      if (const int64_t filled = run_of(full_[word / 64]); filled > 0) {
+        sector += filled * 32;
+        continue;
+      }
+    }
     // The unclaimed sectors from this one to the end of its word.
     uint32_t free_bits = ~words_[word] >> (sector % 32);
     const auto in_word = static_cast<uint64_t>(BitCount(free_bits));
@@ -129,15 +148,20 @@ void ClaimedSectorMap::SetWholeWords(size_t word, size_t count, bool claimed) {
   while (word < end) {
     const size_t group = word / 64;
     const size_t group_end = std::min(end, (group + 1) * 64);
-    int before = 0;
-    for (size_t at = word; at < group_end; ++at) {
-      before += BitCount(words_[at]);
-      words_[at] = claimed ? 0xFFFFFFFFu : 0;
-    }
-    const int after = claimed ? static_cast<int>(32 * (group_end - word)) : 0;
-    claimed_in_group_[group] = static_cast<uint16_t>(claimed_in_group_[group] + after - before);
     const size_t bits = group_end - word;
     const uint64_t mask = (bits == 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1) << (word % 64);
+    // What the words held is counted only where the summaries cannot tell.
+    int before = 0;
+    if (bits == 64) {
+      before = claimed_in_group_[group];
+    } else if ((full_[group] & mask) == mask) {
+      before = static_cast<int>(32 * bits);
+    } else if ((any_[group] & mask) != 0) {
+      for (size_t at = word; at < group_end; ++at) before += BitCount(words_[at]);
+    }
+    std::fill(words_.get() + word, words_.get() + group_end, claimed ? 0xFFFFFFFFu : 0u);
+    const int after = claimed ? static_cast<int>(32 * bits) : 0;
+    claimed_in_group_[group] = static_cast<uint16_t>(claimed_in_group_[group] + after - before);
     if (claimed) {
       any_[group] |= mask;
       full_[group] |= mask;
