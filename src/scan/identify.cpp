@@ -88,8 +88,10 @@ constexpr Signature kZipLocalHeader{"PK\x03\x04"sv};
 constexpr std::string_view kZippedXmlFirstName = "[Content_Types].xml"sv;
 constexpr std::string_view kZippedCdrFirstName = "content/riffData.cdr"sv;
 constexpr Signature kCabinet{"MSCF"sv};
-// Signature and format version 0.3; other versions are not accepted.
+// Signature and format version 0.3, and 0.4, which current archivers write
+// by default: its start header is laid out as 0.3's. Others are not accepted.
 constexpr Signature kSevenZip{"7z\xBC\xAF\x27\x1C\x00\x03"sv};
+constexpr Signature kSevenZipV04{"7z\xBC\xAF\x27\x1C\x00\x04"sv};
 constexpr Signature kPdf{"%PDF-"sv};
 constexpr Signature kGif87a{"GIF87a"sv};
 constexpr Signature kEbml{"\x1A\x45\xDF\xA3"sv};
@@ -401,7 +403,7 @@ FileKind Identify(std::span<const uint8_t> sector) {
   if (starts_with(kRar)) return FileKind::Rar;
   if (starts_with(kZipLocalHeader)) return IdentifyZip(sector);
   if (starts_with(kCabinet)) return FileKind::Cabinet;
-  if (starts_with(kSevenZip)) return FileKind::SevenZip;
+  if (starts_with(kSevenZip) || starts_with(kSevenZipV04)) return FileKind::SevenZip;
   if (starts_with(kPdf)) return FileKind::Pdf;
   if (IsFatDirectory(sector)) return FileKind::FatDirectory;
   if (result != FileKind::None) return result;

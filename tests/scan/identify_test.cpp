@@ -88,7 +88,8 @@ TEST(Identify, RecognisesEachSignatureAtTheStartOfTheSector) {
       {With(0, "Rar!\x1A\x07\x00"sv), FileKind::Rar},
       {With(0, "MSCF"sv), FileKind::Cabinet},
       {With(0, "7z\xBC\xAF\x27\x1C\x00\x03"sv), FileKind::SevenZip},
-      {With(0, "7z\xBC\xAF\x27\x1C\x00\x04"sv), FileKind::None},
+      {With(0, "7z\xBC\xAF\x27\x1C\x00\x04"sv), FileKind::SevenZip},
+      {With(0, "7z\xBC\xAF\x27\x1C\x00\x05"sv), FileKind::None},
       {With(0, "%PDF-"sv), FileKind::Pdf},
       {With(0,
             "\x00\x00\x00\x18"

@@ -11,8 +11,10 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// Signature and format version 0.3.
-constexpr std::string_view kSevenZipMagic = "7z\xBC\xAF\x27\x1C\x00\x03"sv;
+// Signature and format version 0.3 or 0.4: both start with the same start
+// header, and current archivers write 0.4.
+constexpr std::string_view kSevenZipMagicV03 = "7z\xBC\xAF\x27\x1C\x00\x03"sv;
+constexpr std::string_view kSevenZipMagicV04 = "7z\xBC\xAF\x27\x1C\x00\x04"sv;
 // The start header: where the next header lies, counted from its own end,
 // and how long it is. The archive ends with the next header.
 constexpr uint64_t kStartHeaderBytes = 32;
@@ -32,7 +34,8 @@ void CarveSevenZip(CarverEnv& env, std::string_view /*folder*/, int64_t offset) 
   CarverCall call(env, offset);
   if (!call.Started()) return;
   const std::span<const uint8_t> header = call.Bytes();
-  if (!HeaderHas(header, 0, kSevenZipMagic) || header.size() < kStartHeaderBytes) {
+  if ((!HeaderHas(header, 0, kSevenZipMagicV03) && !HeaderHas(header, 0, kSevenZipMagicV04)) ||
+      header.size() < kStartHeaderBytes) {
     return call.Fail();
   }
   const uint64_t next_offset = U64At(header, kNextHeaderOffsetField);
