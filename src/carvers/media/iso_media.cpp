@@ -16,10 +16,14 @@ constexpr uint64_t kBoxHeaderBytes = 8;
 // A leading "ftyp" box this long is taken for something else.
 constexpr uint32_t kFtypSizeLimit = 256;
 
-// Top-level boxes a movie carries after its "ftyp"; any other type (or a
-// stray byte pattern) ends the file before it.
-constexpr std::array<std::string_view, 6> kWalkedBoxTypes = {"moov", "mdat", "free",
-                                                             "wide", "uuid", "isom"};
+// Top-level boxes a file carries after its "ftyp"; any other type (or a
+// stray byte pattern) ends the file before it. Fragmented movies (as
+// recorders and streaming writers make them) go on with movie fragments,
+// segment indexes and a fragment random-access box; still-image files carry
+// a top-level "meta".
+constexpr std::array<std::string_view, 15> kWalkedBoxTypes = {
+    "moov", "mdat", "free", "wide", "uuid", "isom", "skip", "meta",
+    "pdin", "moof", "mfra", "sidx", "ssix", "styp", "prft"};
 
 std::string_view TypeAt(std::span<const uint8_t> bytes, uint64_t at) {
   return {reinterpret_cast<const char*>(bytes.data() + at), 4};

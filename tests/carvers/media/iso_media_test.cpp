@@ -47,7 +47,7 @@ class IsoMediaCarver : public testing::MovieCarverTest {
 };
 
 TEST_P(IsoMediaCarver, ClaimsRealMoviesThroughTheirLastCluster) {
-  for (const char* name : {"clip.mp4", "clip.3gp"}) {
+  for (const char* name : {"clip.mp4", "clip.3gp", "fragmented.mp4"}) {
     SCOPED_TRACE(name);
     const std::vector<uint8_t> movie = SampleDocument(name);
     OpenWith(movie);
@@ -75,16 +75,26 @@ TEST_P(IsoMediaCarver, ClaimsALargeMediaBoxWithoutReadingIt) {
   EXPECT_EQ(ClaimedUnits(), FileUnits(movie.size()));
 }
 
+TEST_P(IsoMediaCarver, WalksTheTopLevelBoxesOfFragmentedMoviesAndStillImages) {
+  for (const char* type : {"moof", "mfra", "sidx", "styp", "skip", "meta", "pdin"}) {
+    SCOPED_TRACE(type);
+    std::vector<uint8_t> movie = SampleMovie();
+    PutBe32(movie, kMoovAt + 4, FourCc(type));
+    OpenWith(movie);
+
+    CarveMovie();
+
+    EXPECT_EQ(ClaimedUnits(), FileUnits(movie.size()));
+  }
+}
+
 TEST_P(IsoMediaCarver, EndsTheMovieBeforeABoxItDoesNotWalk) {
   const struct {
     const char* type;
     std::optional<uint32_t> size;
   } cases[] = {
-      {"meta", {}},
-      {"skip", {}},
-      {"pdin", {}},
-      {"moof", {}},
       {"\x01\x02\x03\x04", {}},
+      {"trak", {}},  // a box that lies only inside another
       // To the end of the file, a 64-bit size, shorter than a box header.
       {"moov", 0},
       {"moov", 1},
