@@ -44,6 +44,7 @@ void CarveMpeg2ProgramStream(CarverEnv& env, std::string_view folder, int64_t of
 void CarveMp3(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveMatroska(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveTransportStream(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveBareTransportStream(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveX3f(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveGif(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveWebp(CarverEnv& env, std::string_view folder, int64_t offset);

@@ -45,7 +45,7 @@ constexpr std::array kTable = {
     DispatchRow{Mpeg1Pack, kNone, nullptr, false},
     DispatchRow{M2tsStart, kCarve, &CarveTransportStream, false},
     DispatchRow{M2tsPacket, kNone, nullptr, false},
-    DispatchRow{MpegTsPacket, kNone, nullptr, false},
+    DispatchRow{MpegTsPacket, kCarve, &CarveBareTransportStream, false},
     DispatchRow{OpenDocument, kCarve, &CarveOpenDocument, true},
     DispatchRow{Gif87a, kCarve, &CarveGif, false},
     DispatchRow{RiffWebp, kCarve, &CarveWebp, false},

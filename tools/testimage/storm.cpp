@@ -39,6 +39,7 @@ constexpr std::array kStorms = {
     StormKind{"mp4-far-box", Mp4, &storm::IsoFarBox},
     StormKind{"mpeg-packet-chain", Mpeg1PackStart, &storm::MpegPacketChain},
     StormKind{"m2ts", M2tsStart, &storm::TransportStream},
+    StormKind{"ts-packets", MpegTsPacket, &storm::BareTransportStream},
     StormKind{"zip-chain", Zip, &storm::ZipChain},
     StormKind{"zip-descriptor", Zip, &storm::ZipDescriptor},
     StormKind{"zip-far-entry", Zip, &storm::ZipFarEntry},

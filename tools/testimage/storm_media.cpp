@@ -129,4 +129,10 @@ void TransportStream(std::span<uint8_t> block, const StormPlace&) {
   }
 }
 
+// Bare packets to the block's end: the next expected packet lies inside the
+// next block's first one, which holds no sync byte there.
+void BareTransportStream(std::span<uint8_t> block, const StormPlace&) {
+  for (size_t at = 0; at + 4 <= block.size(); at += 188) PutText(block, at, "\x47\x01\x00\x10"sv);
+}
+
 }  // namespace officecarve::testimage::storm

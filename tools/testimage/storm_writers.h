@@ -59,6 +59,7 @@ void IsoOtherBoxChain(std::span<uint8_t> block, const StormPlace& place);
 void IsoFarBox(std::span<uint8_t> block, const StormPlace& place);
 void MpegPacketChain(std::span<uint8_t> block, const StormPlace& place);
 void TransportStream(std::span<uint8_t> block, const StormPlace& place);
+void BareTransportStream(std::span<uint8_t> block, const StormPlace& place);
 
 // Archives, documents and the rest.
 void ZipChain(std::span<uint8_t> block, const StormPlace& place);

@@ -11,6 +11,8 @@ namespace {
 
 // A 4-byte arrival time stamp, then a 188-byte transport packet.
 constexpr uint64_t kPacketBytes = 192;
+// The bare transport packet, as most recorders and streaming writers store it.
+constexpr uint64_t kBarePacketBytes = 188;
 constexpr uint64_t kSyncAt = 4;
 constexpr uint8_t kSyncByte = 0x47;
 constexpr uint64_t kFirstWalkedPacket = 3;
@@ -23,6 +25,14 @@ constexpr uint32_t kMaxArrivalTimeStep = 3'200'000;
 constexpr uint64_t kCompactBeyond = 8'404'992;
 constexpr uint64_t kKeptBytes = 2'101'248;
 constexpr uint64_t kDroppedUpTo = 4'202'496;
+
+// Drops a stretch of the held bytes once the walk has gone past the
+// compaction point; `buffer_position` follows the bytes it stood at.
+void CompactWalk(CarverCall& call, uint64_t& buffer_position) {
+  if (buffer_position <= kCompactBeyond) return;
+  call.DropHeld(kKeptBytes, kDroppedUpTo);
+  buffer_position -= kDroppedUpTo - kKeptBytes;
+}
 
 }  // namespace
 
@@ -52,13 +62,32 @@ void CarveTransportStream(CarverEnv& env, std::string_view /*folder*/, int64_t o
     last_time = time;
     buffer_position += kPacketBytes;
     file_position += kPacketBytes;
-    if (buffer_position > kCompactBeyond) {
-      call.DropHeld(kKeptBytes, kDroppedUpTo);
-      buffer_position -= kDroppedUpTo - kKeptBytes;
-    }
+    CompactWalk(call, buffer_position);
   }
   // A stream has no length of its own: it ends with its last accepted packet,
   // wherever the walk stopped.
+  call.TrimTo(file_position);
+  call.Complete();
+}
+
+// Bare packets carry no clock of their own: the stream goes on while each
+// packet starts with the sync byte, and ends with the last one that does.
+void CarveBareTransportStream(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  const std::span<const uint8_t> header = call.Bytes();
+  if (header.size() <= (kFirstWalkedPacket - 1) * kBarePacketBytes) return call.Fail();
+  for (uint64_t packet = 0; packet < kFirstWalkedPacket; ++packet) {
+    if (header[packet * kBarePacketBytes] != kSyncByte) return call.Fail();
+  }
+  uint64_t buffer_position = 0;
+  uint64_t file_position = 0;
+  while (call.ReadUntil(buffer_position + kBarePacketBytes)) {
+    if (call.Bytes()[buffer_position] != kSyncByte) break;
+    buffer_position += kBarePacketBytes;
+    file_position += kBarePacketBytes;
+    CompactWalk(call, buffer_position);
+  }
   call.TrimTo(file_position);
   call.Complete();
 }

@@ -50,17 +50,19 @@ inline std::string MovieCaseName(
 // Whole scans of a document whose fragments lie around a movie.
 class MovieScanTest : public CarverHarness, public ::testing::WithParamInterface<int64_t> {
  protected:
-  // The movie must be found as `kind` and claimed exactly, so the document
-  // split around it comes back byte for byte.
+  // The movie must be found as `kind` (`found` times: packets inside a stream
+  // may start a sector too) and claimed exactly, so the document split
+  // around it comes back byte for byte.
   void ExpectDocumentRecoveredAround(const std::string& document_name, const std::string& extension,
-                                     const std::vector<uint8_t>& movie, FileKind kind) {
+                                     const std::vector<uint8_t>& movie, FileKind kind,
+                                     uint64_t found = 1) {
     const std::vector<uint8_t> document = SampleDocument(document_name);
     const int64_t start = GetParam();
     Open(DocumentAroundForeignFile(document, movie, start, 5).image);
 
     const ScanReport report = ScanAll();
 
-    EXPECT_EQ(report.found_by_kind[static_cast<uint8_t>(kind)], 1u);
+    EXPECT_EQ(report.found_by_kind[static_cast<uint8_t>(kind)], found);
     ExpectOnlyRecovered(report, RecoveredFileName(start * 512, extension), document);
   }
 };

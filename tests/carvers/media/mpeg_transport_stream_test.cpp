@@ -105,11 +105,55 @@ INSTANTIATE_TEST_SUITE_P(Placements, TransportStreamCarver,
                                             ::testing::ValuesIn(testing::kMovieClusters)),
                          testing::MovieCaseName);
 
+constexpr size_t kBarePacketBytes = 188;
+
+class BareTransportStreamCarver : public testing::MovieCarverTest {
+ protected:
+  void CarveStream() { Carve(&CarveBareTransportStream, Shift()); }
+};
+
+TEST_P(BareTransportStreamCarver, ClaimsAStreamToItsLastPacketWithTheSyncByte) {
+  const std::vector<uint8_t> sample = SampleDocument("clip.ts");
+  const size_t packets = sample.size() / kBarePacketBytes;
+  // The first packet without its sync byte ends the stream, wherever it lies.
+  for (const size_t broken : {packets, packets - 1, size_t{3}, size_t{64}}) {
+    SCOPED_TRACE(broken);
+    std::vector<uint8_t> stream = sample;
+    if (broken < packets) stream[broken * kBarePacketBytes] = 0x48;
+    OpenWith(stream);
+
+    CarveStream();
+
+    EXPECT_EQ(ClaimedUnits(), FileUnits(broken * kBarePacketBytes));
+  }
+}
+
+TEST_P(BareTransportStreamCarver, RefusesAHeaderUnitWithoutThreePackets) {
+  for (const size_t sync_at : {size_t{0}, size_t{188}, size_t{376}}) {
+    SCOPED_TRACE(sync_at);
+    std::vector<uint8_t> stream = SampleDocument("clip.ts");
+    stream[sync_at] = 0x48;
+    OpenWith(stream);
+
+    CarveStream();
+
+    ExpectNoTrace();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Placements, BareTransportStreamCarver,
+                         ::testing::Combine(::testing::ValuesIn(testing::kMovieShifts),
+                                            ::testing::ValuesIn(testing::kMovieClusters)),
+                         testing::MovieCaseName);
+
 class TransportStreamScan : public testing::MovieScanTest {};
 
 TEST_P(TransportStreamScan, RecoversADocumentSplitAroundAStream) {
   ExpectDocumentRecoveredAround("letter.doc", ".DOC", SampleDocument("clip.m2ts"),
                                 FileKind::M2tsStart);
+  // Its 128th packet starts the stream's 47th sector, and is found as well.
+  ExpectDocumentRecoveredAround("letter.doc", ".DOC", SampleDocument("clip.ts"),
+                                FileKind::MpegTsPacket, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, TransportStreamScan,
