@@ -238,10 +238,7 @@ void CarveCompoundFile(CarverEnv& env, std::string_view folder, int64_t offset) 
   // A recognised document keeps its units even when it is not written; its
   // bytes are then only checked to be readable, not taken into the buffer.
   if (choice.extension.empty()) {
-    const uint64_t unit_bytes = env.bytes_per_sector;
-    const uint64_t extent = peek.Extent();
-    const uint64_t units =
-        extent > call.Held() ? (extent - call.Held() + unit_bytes - 1) / unit_bytes : 0;
+    const uint64_t units = (peek.HeldAtExtent() - call.Held()) / env.bytes_per_sector;
     if (!call.ClaimReadableUnits(units)) return call.Fail();
     return call.Complete();
   }
