@@ -44,7 +44,7 @@ constexpr std::array kTable = {
     DispatchRow{Mpeg1PackStart, kCarve, &CarveMpegProgramStream, false},
     DispatchRow{Mpeg1Pack, kNone, nullptr, false},
     DispatchRow{M2tsStart, kCarve, &CarveTransportStream, false},
-    DispatchRow{M2tsPacket, kNone, nullptr, false},
+    DispatchRow{M2tsPacket, kCarve, &CarveTransportStream, false},
     DispatchRow{MpegTsPacket, kCarve, &CarveBareTransportStream, false},
     DispatchRow{OpenDocument, kCarve, &CarveOpenDocument, true},
     DispatchRow{Gif87a, kCarve, &CarveGif, false},

@@ -150,6 +150,11 @@ class TransportStreamScan : public testing::MovieScanTest {};
 TEST_P(TransportStreamScan, RecoversADocumentSplitAroundAStream) {
   ExpectDocumentRecoveredAround("letter.doc", ".DOC", SampleDocument("clip.m2ts"),
                                 FileKind::M2tsStart);
+  // As written, the first arrival time stamp is not zero: every third sector
+  // starts a packet, and the lowest of them starts the stream.
+  std::vector<uint8_t> as_written = SampleDocument("clip.m2ts");
+  AddToTimeStamps(as_written, 0, 7920);
+  ExpectDocumentRecoveredAround("letter.doc", ".DOC", as_written, FileKind::M2tsPacket, 28);
   // Its 128th packet starts the stream's 47th sector, and is found as well.
   ExpectDocumentRecoveredAround("letter.doc", ".DOC", SampleDocument("clip.ts"),
                                 FileKind::MpegTsPacket, 2);
