@@ -487,14 +487,19 @@ void ScanDriver::Recover(ClaimedSectorMap& map, const std::string& folder, bool 
   // A thumbnail carved first would cut its picture apart; once the picture
   // has claimed it, it costs a bit test.
   region = regions_.size();
-  // Nested files claim below candidates already carved.
-  failed_chains.Forget();
+  // Nested files claim below candidates already carved, from the top down
+  // again: a claim here can start above a failed chain's record, so the
+  // chains are forgotten once one is kept. Until then they all still hold,
+  // and a storm of headers that each lie in the one below costs no second
+  // read.
   for (const int64_t i : nested) {
     if (!WaitWhilePaused()) break;
     const int64_t sector = candidates_.Sector(static_cast<size_t>(i));
     const FileKind kind = candidates_.Kind(static_cast<size_t>(i));
     enter_region_of(sector);
+    const uint64_t kept = map.KeptCount();
     carve(dispatch_(kind), kind, sector);
+    if (map.KeptCount() != kept) failed_chains.Forget();
     // This pass is short work over what the first one passed: its progress
     // counts as the end of the first.
     show_progress(i, range_bytes);

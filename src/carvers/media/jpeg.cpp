@@ -67,7 +67,10 @@ std::optional<uint64_t> WalkHeaderSegments(CarverCall& call, bool well_formed, b
     if (call.Held() < position + 4 && (!FetchUnit(call) || call.Held() < position + 4)) {
       return std::nullopt;
     }
-    if (!well_formed && position > 2 && call.ChainFailsAt(position)) return std::nullopt;
+    // Positions restart as the buffer is compacted; the first segment is
+    // the one at file position 2.
+    const bool first_segment = position + skipped == 2;
+    if (!well_formed && !first_segment && call.ChainFailsAt(position)) return std::nullopt;
     const std::span<const uint8_t> bytes = call.Bytes();
     const uint8_t prefix = bytes[position];
     const uint8_t code = bytes[position + 1];
@@ -107,6 +110,14 @@ bool HoldsEndOfImage(std::span<const uint8_t> bytes, uint64_t from) {
 }  // namespace
 
 void CarveJpeg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+  // A picture starting with APP0 or APP1 walks its segments as any chain
+  // through its first one did: when such a chain is known to have failed,
+  // so does the picture, and its header need not be read.
+  constexpr int64_t kFirstSegment = 2;
+  if (env.carving_kind == FileKind::JpegJfif && env.failed_chains != nullptr &&
+      env.failed_chains->Holds(env.carving_kind, offset + kFirstSegment)) {
+    return;
+  }
   CarverCall call(env, offset);
   if (!call.Started()) return;
   const std::span<const uint8_t> header = call.Bytes();
