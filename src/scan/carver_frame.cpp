@@ -185,7 +185,7 @@ int64_t CarverCall::NextUnclaimedUnit() {
   return unit > env_.range_last ? -1 : unit;
 }
 
-bool CarverCall::ReadUntil(uint64_t bytes) {
+bool CarverCall::ReadMoreUntil(uint64_t bytes) {
   last_stop_ = Stop::kNone;
   if (!started_ || ended_) return false;
   const uint64_t unit_bytes = env_.bytes_per_sector;
@@ -373,7 +373,8 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
   // from the edges kept of units crossed before, else from the read windows
   // when they hold them, else past them, which the candidates below keep
   // using.
-  std::vector<uint8_t> seam(tail.begin(), tail.end());
+  std::vector<uint8_t>& seam = needles->SearchSeam();
+  seam.assign(tail.begin(), tail.end());
   UnitEdges& edges = needles->Edges();
   const auto unit_size = static_cast<uint32_t>(unit_bytes);
   uint64_t taken = 0;
@@ -440,7 +441,8 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
         continue;
       }
       memos_passed |= 1u << slot;
-      if (kept.range_last != env_.range_last || !BringUpToDate(kept, needle, edges)) {
+      if (kept.range_last != env_.range_last ||
+          !BringUpToDate(kept, needle, edges, needles->UpdateSeam())) {
         kept.from_unit = -1;
         continue;
       }
@@ -490,7 +492,7 @@ CarverCall::Ahead CarverCall::FindAhead(std::string_view needle, std::span<const
 }
 
 bool CarverCall::BringUpToDate(NeedleIndex::StreamSearch& search, std::string_view needle,
-                               UnitEdges& edges) const {
+                               UnitEdges& edges, std::vector<uint8_t>& seam) const {
   // Only this call's claims are transient now, and they lie before its read
   // position; the claims that outlive their calls are only ever added.
   if (env_.calls_claiming != 1) return false;
@@ -521,7 +523,7 @@ bool CarverCall::BringUpToDate(NeedleIndex::StreamSearch& search, std::string_vi
     return false;
   }
   const auto unit_bytes = static_cast<uint32_t>(env_.bytes_per_sector);
-  std::vector<uint8_t> seam;
+  seam.clear();
   for (uint64_t kept = since; kept < now; ++kept) {
     const auto run = touching(kept);
     if (!run) continue;

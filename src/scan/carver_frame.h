@@ -88,7 +88,14 @@ class CarverCall {
   // Makes the buffer hold at least `bytes` bytes of the file, reading further
   // unclaimed units. False when the scan range ended or a read came back short
   // (LastStop() tells which).
-  bool ReadUntil(uint64_t bytes);
+  bool ReadUntil(uint64_t bytes) {
+    // Walks mostly ask for bytes they already hold.
+    if (held_ >= bytes && started_ && !ended_) {
+      last_stop_ = Stop::kNone;
+      return true;
+    }
+    return ReadMoreUntil(bytes);
+  }
   // Claims the next unclaimed unit without reading it. False when none is left
   // in the scan range.
   bool SkipClaim();
@@ -202,6 +209,7 @@ class CarverCall {
   void Fail();
 
  private:
+  bool ReadMoreUntil(uint64_t bytes);
   void ClaimUnit(int64_t unit);
   void ClaimRun(int64_t first, int64_t count);
   void EnsureRoom(uint64_t bytes);
@@ -215,8 +223,8 @@ class CarverCall {
   void StopClaiming();
   // Whether what a kept search found still holds, brought up to date with
   // the claims kept since it looked.
-  bool BringUpToDate(NeedleIndex::StreamSearch& search, std::string_view needle,
-                     UnitEdges& edges) const;
+  bool BringUpToDate(NeedleIndex::StreamSearch& search, std::string_view needle, UnitEdges& edges,
+                     std::vector<uint8_t>& seam) const;
   // The source unit whose bytes are at buffer unit `buffer_unit`, or -1 when
   // the buffer no longer says.
   int64_t SourceUnitOfBufferUnit(uint64_t buffer_unit);

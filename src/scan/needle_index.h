@@ -79,10 +79,17 @@ class NeedleIndexes {
  public:
   NeedleIndex& For(std::string_view needle);
   UnitEdges& Edges() { return edges_; }
+  // Room for the bytes either side of a join, kept so that joining costs no
+  // allocation: one for the search under way, one for bringing a kept
+  // search up to date in the middle of it.
+  std::vector<uint8_t>& SearchSeam() { return search_seam_; }
+  std::vector<uint8_t>& UpdateSeam() { return update_seam_; }
 
  private:
   std::map<std::string, NeedleIndex, std::less<>> indexes_;
   UnitEdges edges_;
+  std::vector<uint8_t> search_seam_;
+  std::vector<uint8_t> update_seam_;
 };
 
 }  // namespace officecarve
