@@ -50,5 +50,12 @@ void CarveGif(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveWebp(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveSqlite(CarverEnv& env, std::string_view folder, int64_t offset);
 void CarveWindowsExecutable(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveOgg(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveAiff(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveSunAudio(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveWave64(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveWavPack(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveCaf(CarverEnv& env, std::string_view folder, int64_t offset);
+void CarveAdts(CarverEnv& env, std::string_view folder, int64_t offset);
 
 }  // namespace officecarve

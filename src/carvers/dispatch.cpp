@@ -52,6 +52,13 @@ constexpr std::array kTable = {
     DispatchRow{Matroska, kCarve, &CarveMatroska, false},
     DispatchRow{WindowsExecutable, kCarve, &CarveWindowsExecutable, false},
     DispatchRow{Sqlite, kCarve, &CarveSqlite, false},
+    DispatchRow{Ogg, kCarve, &CarveOgg, false},
+    DispatchRow{Aiff, kCarve, &CarveAiff, false},
+    DispatchRow{SunAudio, kCarve, &CarveSunAudio, false},
+    DispatchRow{Wave64, kCarve, &CarveWave64, false},
+    DispatchRow{WavPack, kCarve, &CarveWavPack, false},
+    DispatchRow{Caf, kCarve, &CarveCaf, false},
+    DispatchRow{Adts, kCarve, &CarveAdts, false},
     DispatchRow{FatDirectory, kDirectoryClaim, nullptr, false},
 };
 

@@ -30,4 +30,8 @@ inline uint32_t Be32At(std::span<const uint8_t> bytes, uint64_t at) {
          (static_cast<uint32_t>(bytes[at + 2]) << 8) | static_cast<uint32_t>(bytes[at + 3]);
 }
 
+inline uint64_t Be64At(std::span<const uint8_t> bytes, uint64_t at) {
+  return (uint64_t{Be32At(bytes, at)} << 32) | uint64_t{Be32At(bytes, at + 4)};
+}
+
 }  // namespace officecarve

@@ -88,6 +88,20 @@ std::string_view FileKindName(FileKind kind) {
       return "windows-executable";
     case FileKind::Sqlite:
       return "sqlite";
+    case FileKind::Ogg:
+      return "ogg";
+    case FileKind::Aiff:
+      return "aiff";
+    case FileKind::SunAudio:
+      return "sun-audio";
+    case FileKind::Wave64:
+      return "wave64";
+    case FileKind::WavPack:
+      return "wavpack";
+    case FileKind::Caf:
+      return "caf";
+    case FileKind::Adts:
+      return "adts";
     case FileKind::FatDirectory:
       return "fat-directory";
   }

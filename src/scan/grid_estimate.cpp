@@ -40,6 +40,13 @@ bool IsStrongHeader(FileKind kind) {
     case FileKind::JetDatabase:
     case FileKind::Sqlite:
     case FileKind::WindowsExecutable:
+    case FileKind::Ogg:
+    case FileKind::Aiff:
+    case FileKind::SunAudio:
+    case FileKind::Wave64:
+    case FileKind::WavPack:
+    case FileKind::Caf:
+    case FileKind::Adts:
       return true;
     default:
       return false;

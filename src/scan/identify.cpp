@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "scan/adts_frame.h"
 #include "scan/open_document_type.h"
 
 namespace officecarve {
@@ -98,6 +99,16 @@ constexpr Signature kEbml{"\x1A\x45\xDF\xA3"sv};
 constexpr std::string_view kSqlite = "SQLite format 3\x00"sv;
 constexpr Signature kSqliteStart{kSqlite};
 constexpr Signature kDosStub{"MZ"sv};
+constexpr Signature kOggPage{"OggS\x00"sv};
+constexpr Signature kIffForm{"FORM"sv};
+constexpr Signature kSunAudio{".snd"sv};
+// RIFF's 64-bit form names its chunks by GUIDs; the first is "riff"'s.
+constexpr std::string_view kWave64Riff = "riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00"sv;
+constexpr std::string_view kWave64Wave = "wave\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A"sv;
+constexpr Signature kWave64Start{kWave64Riff};
+constexpr Signature kWavPack{"wvpk"sv};
+// Version 1, no flags, and the description chunk first.
+constexpr Signature kCaf{"caff\x00\x01\x00\x00"sv};
 
 // Offsets of the name of the first entry in a ZIP local file header, and of
 // the object that follows the ASF header object's 30-byte header.
@@ -276,6 +287,50 @@ bool IsWindowsExecutable(Sector sector) {
 
 // Kinds added after the table above was settled. They are tested only where
 // it found nothing, so they never change what it reports.
+// The first page of a logical stream: a fresh packet, page number 0.
+bool IsOggStreamStart(Sector sector) {
+  constexpr size_t kHeaderType = 5;
+  constexpr size_t kPageNumber = 18;
+  constexpr size_t kSegmentCount = 26;
+  constexpr uint8_t kFirstPage = 0x02;
+  constexpr uint8_t kKnownFlags = 0x07;
+  constexpr uint8_t kContinued = 0x01;
+  const uint8_t type = sector[kHeaderType];
+  return (type & ~kKnownFlags) == 0 && (type & (kFirstPage | kContinued)) == kFirstPage &&
+         ReadLe32(sector, kPageNumber) == 0 && sector[kSegmentCount] > 0;
+}
+
+// A plausible header: its data after it, an encoding the format defines and
+// a channel count.
+bool IsSunAudio(Sector sector) {
+  constexpr uint32_t kMinDataOffset = 24;
+  constexpr uint32_t kLastEncoding = 32;
+  constexpr uint32_t kMostChannels = 64;
+  const uint32_t data_offset = ReadBe32(sector, 4);
+  const uint32_t encoding = ReadBe32(sector, 12);
+  const uint32_t channels = ReadBe32(sector, 20);
+  return data_offset >= kMinDataOffset && encoding >= 1 && encoding <= kLastEncoding &&
+         channels >= 1 && channels <= kMostChannels && ReadBe32(sector, 16) > 0;
+}
+
+// A stream's first block: a version the format has had, and block number 0.
+bool IsWavPackStart(Sector sector) {
+  constexpr uint16_t kFirstVersion = 0x402;
+  constexpr uint16_t kLastVersion = 0x410;
+  const uint16_t version = ReadLe16(sector, 8);
+  return version >= kFirstVersion && version <= kLastVersion && sector[10] == 0 &&
+         ReadLe32(sector, 16) == 0;
+}
+
+// Two frames of one stream, the second right after the first: a sync word
+// alone is too common to go by.
+bool IsAdtsStart(Sector sector) {
+  const std::optional<AdtsFrame> first = ReadAdtsFrame(sector, 0);
+  if (!first) return false;
+  const std::optional<AdtsFrame> second = ReadAdtsFrame(sector, first->bytes);
+  return second && second->fixed == first->fixed;
+}
+
 FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
   const auto starts_with = [head](const Signature& signature) {
     return signature.StartsPacked(head);
@@ -284,6 +339,18 @@ FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
   if (starts_with(kEbml)) return FileKind::Matroska;
   if (starts_with(kSqliteStart) && BytesAre(sector, 0, kSqlite)) return FileKind::Sqlite;
   if (starts_with(kDosStub) && IsWindowsExecutable(sector)) return FileKind::WindowsExecutable;
+  if (starts_with(kOggPage) && IsOggStreamStart(sector)) return FileKind::Ogg;
+  if (starts_with(kIffForm) && (BytesAre(sector, 8, "AIFF"sv) || BytesAre(sector, 8, "AIFC"sv))) {
+    return FileKind::Aiff;
+  }
+  if (starts_with(kSunAudio) && IsSunAudio(sector)) return FileKind::SunAudio;
+  if (starts_with(kWave64Start) && BytesAre(sector, 0, kWave64Riff) &&
+      BytesAre(sector, 24, kWave64Wave)) {
+    return FileKind::Wave64;
+  }
+  if (starts_with(kWavPack) && IsWavPackStart(sector)) return FileKind::WavPack;
+  if (starts_with(kCaf) && BytesAre(sector, 8, "desc"sv)) return FileKind::Caf;
+  if (sector[0] == 0xFF && IsAdtsStart(sector)) return FileKind::Adts;
   return FileKind::None;
 }
 
@@ -297,7 +364,8 @@ constexpr auto kStartsSomeKind = [] {
        {kJpegStart,      kGif89a,  kBitmap,   kCompoundFile, kRiff,     kAsfHeaderObjectStart,
         kMpegPackStart,  kPng,     kId3,      kX3f,          kRafStart, kRar,
         kZipLocalHeader, kCabinet, kSevenZip, kPdf,          kGif87a,   kEbml,
-        kSqliteStart,    kDosStub}) {
+        kSqliteStart,    kDosStub, kOggPage,  kIffForm,      kSunAudio, kWave64Start,
+        kWavPack,        kCaf}) {
     starts[signature.FirstByte()] = true;
   }
   for (const Signature& tiff : kTiffFamily) starts[tiff.FirstByte()] = true;

@@ -57,6 +57,13 @@ constexpr std::array kStorms = {
     StormKind{"7z", SevenZip, &storm::SevenZip},
     StormKind{"sqlite", Sqlite, &storm::Sqlite},
     StormKind{"windows-executable", WindowsExecutable, &storm::Executable},
+    StormKind{"ogg-pages", Ogg, &storm::OggPages},
+    StormKind{"aiff", Aiff, &storm::AiffDeclared},
+    StormKind{"sun-audio", SunAudio, &storm::SunAudioDeclared},
+    StormKind{"wave64", Wave64, &storm::Wave64Declared},
+    StormKind{"wavpack-blocks", WavPack, &storm::WavPackBlocks},
+    StormKind{"caf-far-data", Caf, &storm::CafFarData},
+    StormKind{"adts-frames", Adts, &storm::AdtsFrames},
 };
 
 constexpr std::array kTruncated = {

@@ -60,6 +60,13 @@ void IsoFarBox(std::span<uint8_t> block, const StormPlace& place);
 void MpegPacketChain(std::span<uint8_t> block, const StormPlace& place);
 void TransportStream(std::span<uint8_t> block, const StormPlace& place);
 void BareTransportStream(std::span<uint8_t> block, const StormPlace& place);
+void OggPages(std::span<uint8_t> block, const StormPlace& place);
+void AiffDeclared(std::span<uint8_t> block, const StormPlace& place);
+void SunAudioDeclared(std::span<uint8_t> block, const StormPlace& place);
+void Wave64Declared(std::span<uint8_t> block, const StormPlace& place);
+void WavPackBlocks(std::span<uint8_t> block, const StormPlace& place);
+void CafFarData(std::span<uint8_t> block, const StormPlace& place);
+void AdtsFrames(std::span<uint8_t> block, const StormPlace& place);
 
 // Archives, documents and the rest.
 void ZipChain(std::span<uint8_t> block, const StormPlace& place);

@@ -1,0 +1,124 @@
+// WavPack streams are runs of blocks, each stating its own length and which
+// samples it holds. The file is the blocks walked from the first while each
+// is the next of the same stream; the first that is not ends the file before
+// it. A stream that states its total ends with the block that reaches it,
+// followed by the tags players append (APEv2, ID3v1). The inside of a block
+// is claimed unread.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "carvers/carvers.h"
+#include "carvers/media/declared_size.h"
+#include "core/byte_order.h"
+#include "scan/carver_frame.h"
+
+namespace officecarve {
+namespace {
+
+constexpr std::string_view kBlockId = "wvpk";
+constexpr uint64_t kBlockHeaderBytes = 32;
+constexpr uint64_t kSizeFieldEnd = 8;  // the size counts what follows it
+constexpr uint16_t kFirstVersion = 0x402;
+constexpr uint16_t kLastVersion = 0x410;
+// The format keeps blocks under a megabyte; a few times that is no stream.
+constexpr uint32_t kMostBlockBytes = 16u << 20;
+constexpr uint32_t kUnknownTotal = 0xFFFFFFFF;
+
+// The tags that may follow the last block.
+constexpr std::string_view kApeTag = "APETAGEX";
+constexpr uint64_t kApeHeaderBytes = 32;
+constexpr uint32_t kApeHasHeader = 0x80000000;
+constexpr uint32_t kApeIsHeader = 0x20000000;
+constexpr uint32_t kMostTagBytes = 16u << 20;
+constexpr std::string_view kId3v1Tag = "TAG";
+constexpr uint64_t kId3v1Bytes = 128;
+
+struct Block {
+  uint32_t size = 0;  // after the size field
+  uint32_t total = 0;
+  uint64_t index = 0;
+  uint32_t samples = 0;
+};
+
+std::optional<Block> ReadBlock(std::span<const uint8_t> bytes, uint64_t at) {
+  const std::span<const uint8_t> header = bytes.subspan(at, kBlockHeaderBytes);
+  const uint16_t version = Le16At(header, 8);
+  Block block{Le32At(header, 4), Le32At(header, 12),
+              uint64_t{header[10]} << 32 | Le32At(header, 16), Le32At(header, 20)};
+  if (!HeaderHas(header, 0, kBlockId) || version < kFirstVersion || version > kLastVersion ||
+      block.size < kBlockHeaderBytes - kSizeFieldEnd || block.size > kMostBlockBytes) {
+    return std::nullopt;
+  }
+  return block;
+}
+
+// Blocks of one stream state the same total, or none (writers fill it in
+// the first block only, once they know it); a block holds the same samples
+// as the one before (another channel pair) or those that follow it.
+bool Follows(const Block& next, const Block& previous) {
+  const bool same_total = next.total == previous.total || next.total == kUnknownTotal ||
+                          previous.total == kUnknownTotal;
+  return same_total &&
+         (next.index == previous.index || next.index == previous.index + previous.samples);
+}
+
+// The bytes of an APEv2 tag (with its header, which writers put first) or
+// of an ID3v1 tag starting at `at`, or 0. Its bytes must be held up to at
+// least `at` + kApeHeaderBytes.
+uint64_t TagBytes(std::span<const uint8_t> bytes, uint64_t at) {
+  const std::span<const uint8_t> tag = bytes.subspan(at);
+  if (HeaderHas(tag, 0, kApeTag)) {
+    const uint32_t size = Le32At(tag, 12);
+    const uint32_t flags = Le32At(tag, 20);
+    if ((flags & kApeHasHeader) == 0 || (flags & kApeIsHeader) == 0 || size > kMostTagBytes) {
+      return 0;
+    }
+    return kApeHeaderBytes + size;
+  }
+  return HeaderHas(tag, 0, kId3v1Tag) ? kId3v1Bytes : 0;
+}
+
+}  // namespace
+
+void CarveWavPack(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
+  CarverCall call(env, offset);
+  if (!call.Started()) return;
+  uint64_t position = 0;  // in the buffer
+  uint64_t skipped = 0;   // file bytes no longer (or never) in the buffer
+  uint64_t file_end = 0;  // after the last block taken
+  std::optional<Block> previous;
+  uint32_t total = kUnknownTotal;
+  for (;;) {
+    if (!call.ReadUntil(position + kBlockHeaderBytes)) break;
+    const std::optional<Block> block = ReadBlock(call.Bytes(), position);
+    if (!block || (previous && !Follows(*block, *previous))) break;
+    uint64_t rest = block->size + kSizeFieldEnd;
+    const std::optional<uint64_t> units = call.SkipInsideRecord(position, rest);
+    if (!units) break;
+    skipped += *units * env.bytes_per_sector;
+    if (!call.ReadUntil(position + rest)) break;
+    position += rest;
+    file_end = position + skipped;
+    previous = block;
+    const uint64_t before = position;
+    call.Compact(position);
+    skipped += before - position;
+    if (total == kUnknownTotal) total = block->total;
+    if (total != kUnknownTotal && block->index + block->samples >= total) break;
+  }
+  if (file_end == 0) return call.Fail();
+  // The walk stopped at the end of the last block, or at a block it could
+  // not take, which is no tag.
+  if (call.ReadUntil(position + kApeHeaderBytes)) {
+    if (const uint64_t tag = TagBytes(call.Bytes(), position);
+        tag > 0 && call.ReadUntil(position + tag)) {
+      file_end += tag;
+    }
+  }
+  call.TrimTo(file_end);
+  call.Complete();
+}
+
+}  // namespace officecarve
