@@ -126,6 +126,25 @@ TEST(Identify, LaterKindsNeedTheirWholeSignatureAndNeverShadowAnOlderKind) {
   PutLe32(outside, 0x3C, 0x1FE);
   Sector pointer_in_stub = executable;
   PutLe32(pointer_in_stub, 0x3C, 0x38);
+  Sector ogg = With(0, "OggS\x00\x02"sv);
+  ogg[26] = 1;
+  Sector ogg_later_page = ogg;
+  PutLe32(ogg_later_page, 18, 1);
+  Sector sun_audio = With(0, ".snd"sv);
+  for (const auto& [at, value] :
+       {std::pair{4u, 24u}, {8u, 100u}, {12u, 3u}, {16u, 8000u}, {20u, 1u}}) {
+    PutBe32(sun_audio, at, value);
+  }
+  Sector sun_no_encoding = sun_audio;
+  PutBe32(sun_no_encoding, 12, 0);
+  Sector wavpack = With(0, "wvpk\x20\x00\x00\x00\x10\x04"sv);
+  Sector wavpack_later_block = wavpack;
+  PutLe32(wavpack_later_block, 16, 4096);
+  // Two frames of 16 bytes, then one at another sample rate.
+  Sector adts{};
+  for (size_t at = 0; at < 48; at += 16) Put(adts, at, "\xFF\xF1\x50\x80\x02\x1F\xFC"sv);
+  Sector adts_other_rate = adts;
+  adts_other_rate[18] = 0x54;
   // A directory sector whose first entry happens to start "GIF87A".
   Sector directory{};
   PutDirEntry(directory, 0, "GIF87A  TXT"sv, 0x20);
@@ -142,6 +161,39 @@ TEST(Identify, LaterKindsNeedTheirWholeSignatureAndNeverShadowAnOlderKind) {
       {elsewhere, FileKind::None},
       {outside, FileKind::None},
       {pointer_in_stub, FileKind::None},
+      {ogg, FileKind::Ogg},
+      {ogg_later_page, FileKind::None},
+      {With(0,
+            "FORM\x00\x00\x10\x00"
+            "AIFF"sv),
+       FileKind::Aiff},
+      {With(0,
+            "FORM\x00\x00\x10\x00"
+            "AIFC"sv),
+       FileKind::Aiff},
+      {With(0,
+            "FORM\x00\x00\x10\x00"
+            "8SVX"sv),
+       FileKind::None},
+      {sun_audio, FileKind::SunAudio},
+      {sun_no_encoding, FileKind::None},
+      {With(0,
+            "riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00"
+            "wave\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A"sv),
+       FileKind::Wave64},
+      {With(0, "riff\x2E\x91\xCF\x11"sv), FileKind::None},
+      {wavpack, FileKind::WavPack},
+      {wavpack_later_block, FileKind::None},
+      {With(0,
+            "caff\x00\x01\x00\x00"
+            "desc"sv),
+       FileKind::Caf},
+      {With(0,
+            "caff\x00\x02\x00\x00"
+            "desc"sv),
+       FileKind::None},
+      {adts, FileKind::Adts},
+      {adts_other_rate, FileKind::None},
       {directory, FileKind::FatDirectory},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
