@@ -54,14 +54,11 @@ std::optional<Block> ReadBlock(std::span<const uint8_t> bytes, uint64_t at) {
   return block;
 }
 
-// Blocks of one stream state the same total, or none (writers fill it in
-// the first block only, once they know it); a block holds the same samples
-// as the one before (another channel pair) or those that follow it.
+// A block holds the same samples as the one before (another channel pair)
+// or those that follow it. Only the first block's total counts: writers
+// fill it in there once they know it and leave the others' as they were.
 bool Follows(const Block& next, const Block& previous) {
-  const bool same_total = next.total == previous.total || next.total == kUnknownTotal ||
-                          previous.total == kUnknownTotal;
-  return same_total &&
-         (next.index == previous.index || next.index == previous.index + previous.samples);
+  return next.index == previous.index || next.index == previous.index + previous.samples;
 }
 
 // The bytes of an APEv2 tag (with its header, which writers put first) or
@@ -101,12 +98,12 @@ void CarveWavPack(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     if (!call.ReadUntil(position + rest)) break;
     position += rest;
     file_end = position + skipped;
+    if (!previous) total = block->total;
     previous = block;
     const uint64_t before = position;
     call.Compact(position);
     skipped += before - position;
-    if (total == kUnknownTotal) total = block->total;
-    if (total != kUnknownTotal && block->index + block->samples >= total) break;
+    if (total != kUnknownTotal && total != 0 && block->index + block->samples >= total) break;
   }
   if (file_end == 0) return call.Fail();
   // The walk stopped at the end of the last block, or at a block it could

@@ -24,13 +24,14 @@ struct Sound {
 void PrintTo(const Sound& sound, std::ostream* out) { *out << sound.sample.file; }
 
 const Sound kSounds[] = {
-    {{"tone.aiff", "letter.doc"}, &CarveAiff},   {{"tone.aifc", "minutes.docx"}, &CarveAiff},
-    {{"tone.au", "budget.xls"}, &CarveSunAudio}, {{"tone.w64", "letter.doc"}, &CarveWave64},
-    {{"tone.caf", "minutes.docx"}, &CarveCaf},    // desc, free, data
-    {{"tone.wv", "budget.xls"}, &CarveWavPack},   // the total only in the first block
-    {{"tone.ogg", "letter.doc"}, &CarveOgg},      // Vorbis
-    {{"voice.opus", "minutes.docx"}, &CarveOgg},  // Opus
-    {{"tone.aac", "budget.xls"}, &CarveAdts},     // raw AAC
+    {{"tone.aiff", "letter.doc"}, &CarveAiff},    {{"tone.aifc", "minutes.docx"}, &CarveAiff},
+    {{"tone.au", "budget.xls"}, &CarveSunAudio},  {{"tone.w64", "letter.doc"}, &CarveWave64},
+    {{"tone.caf", "minutes.docx"}, &CarveCaf},     // desc, free, data
+    {{"tone.wv", "budget.xls"}, &CarveWavPack},    // the total only in the first block
+    {{"tagged.wv", "letter.doc"}, &CarveWavPack},  // later totals 0, then an APEv2 tag
+    {{"tone.ogg", "letter.doc"}, &CarveOgg},       // Vorbis
+    {{"voice.opus", "minutes.docx"}, &CarveOgg},   // Opus
+    {{"tone.aac", "budget.xls"}, &CarveAdts},      // raw AAC
 };
 
 class RealSounds : public testing::SampleCases<Sound> {};
