@@ -59,6 +59,7 @@ constexpr std::array kTable = {
     DispatchRow{WavPack, kCarve, &CarveWavPack, false},
     DispatchRow{Caf, kCarve, &CarveCaf, false},
     DispatchRow{Adts, kCarve, &CarveAdts, false},
+    DispatchRow{MpegAudio, kCarve, &CarveMp3, false},
     DispatchRow{FatDirectory, kDirectoryClaim, nullptr, false},
 };
 

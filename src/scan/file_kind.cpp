@@ -102,6 +102,8 @@ std::string_view FileKindName(FileKind kind) {
       return "caf";
     case FileKind::Adts:
       return "adts";
+    case FileKind::MpegAudio:
+      return "mpeg-audio";
     case FileKind::FatDirectory:
       return "fat-directory";
   }

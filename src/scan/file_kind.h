@@ -53,13 +53,14 @@ enum class FileKind : uint8_t {
   Matroska = 39,           // EBML: Matroska and WebM
   WindowsExecutable = 40,  // "MZ" with a PE header
   Sqlite = 41,
-  Ogg = 42,       // the first page of an Ogg stream (Vorbis, Opus, Theora, FLAC)
-  Aiff = 43,      // "FORM" with AIFF or AIFC
-  SunAudio = 44,  // ".snd"
-  Wave64 = 45,    // RIFF's 64-bit form
-  WavPack = 46,   // the first block of a WavPack stream
-  Caf = 47,       // Core Audio
-  Adts = 48,      // raw AAC: ADTS frames
+  Ogg = 42,        // the first page of an Ogg stream (Vorbis, Opus, Theora, FLAC)
+  Aiff = 43,       // "FORM" with AIFF or AIFC
+  SunAudio = 44,   // ".snd"
+  Wave64 = 45,     // RIFF's 64-bit form
+  WavPack = 46,    // the first block of a WavPack stream
+  Caf = 47,        // Core Audio
+  Adts = 48,       // raw AAC: ADTS frames
+  MpegAudio = 49,  // MP3 and the like without an ID3v2 tag: an encoder's info frame
   FatDirectory = 100,
 };
 

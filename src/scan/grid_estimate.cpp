@@ -47,6 +47,7 @@ bool IsStrongHeader(FileKind kind) {
     case FileKind::WavPack:
     case FileKind::Caf:
     case FileKind::Adts:
+    case FileKind::MpegAudio:
       return true;
     default:
       return false;

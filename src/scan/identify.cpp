@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "scan/adts_frame.h"
+#include "scan/mpeg_audio_frame.h"
 #include "scan/open_document_type.h"
 
 namespace officecarve {
@@ -331,6 +332,18 @@ bool IsAdtsStart(Sector sector) {
   return second && second->fixed == first->fixed;
 }
 
+// A frame whose side information is followed by the info an encoder keeps
+// there (LAME's and most others' "Xing" or "Info", Fraunhofer's "VBRI"):
+// where it lies depends on the version and the channels, so each place is
+// tried. A sync word alone is too common to go by.
+bool IsMpegAudioStart(Sector sector) {
+  if (!ParseMpegAudioFrame(ReadBe32(sector, 0))) return false;
+  for (const size_t at : {13u, 21u, 36u}) {
+    if (BytesAre(sector, at, "Xing"sv) || BytesAre(sector, at, "Info"sv)) return true;
+  }
+  return BytesAre(sector, 36, "VBRI"sv);
+}
+
 FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
   const auto starts_with = [head](const Signature& signature) {
     return signature.StartsPacked(head);
@@ -351,6 +364,7 @@ FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
   if (starts_with(kWavPack) && IsWavPackStart(sector)) return FileKind::WavPack;
   if (starts_with(kCaf) && BytesAre(sector, 8, "desc"sv)) return FileKind::Caf;
   if (sector[0] == 0xFF && IsAdtsStart(sector)) return FileKind::Adts;
+  if (sector[0] == 0xFF && IsMpegAudioStart(sector)) return FileKind::MpegAudio;
   return FileKind::None;
 }
 

@@ -145,6 +145,12 @@ TEST(Identify, LaterKindsNeedTheirWholeSignatureAndNeverShadowAnOlderKind) {
   for (size_t at = 0; at < 48; at += 16) Put(adts, at, "\xFF\xF1\x50\x80\x02\x1F\xFC"sv);
   Sector adts_other_rate = adts;
   adts_other_rate[18] = 0x54;
+  // MPEG-1 Layer III at 128 kbit/s, 44.1 kHz, stereo: the info after 32
+  // bytes of side information.
+  Sector mpeg_audio = With(0, "\xFF\xFB\x90\x00"sv);
+  Put(mpeg_audio, 36, "Xing"sv);
+  Sector mpeg_audio_elsewhere = With(0, "\xFF\xFB\x90\x00"sv);
+  Put(mpeg_audio_elsewhere, 40, "Xing"sv);
   // A directory sector whose first entry happens to start "GIF87A".
   Sector directory{};
   PutDirEntry(directory, 0, "GIF87A  TXT"sv, 0x20);
@@ -194,6 +200,8 @@ TEST(Identify, LaterKindsNeedTheirWholeSignatureAndNeverShadowAnOlderKind) {
        FileKind::None},
       {adts, FileKind::Adts},
       {adts_other_rate, FileKind::None},
+      {mpeg_audio, FileKind::MpegAudio},
+      {mpeg_audio_elsewhere, FileKind::None},
       {directory, FileKind::FatDirectory},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
@@ -367,7 +375,7 @@ TEST(FileKindName, GivesEveryKindItsOwnNameAndUnusedValuesUnknown) {
   std::set<std::string_view> names;
   for (int value = 0; value < 256; ++value) {
     const std::string_view name = FileKindName(static_cast<FileKind>(value));
-    const bool used = value <= 48 || value == 100;
+    const bool used = value <= 49 || value == 100;
     EXPECT_EQ(name == "unknown", !used) << value;
     if (used) {
       EXPECT_TRUE(names.insert(name).second) << name;

@@ -64,6 +64,7 @@ constexpr std::array kStorms = {
     StormKind{"wavpack-blocks", WavPack, &storm::WavPackBlocks},
     StormKind{"caf-far-data", Caf, &storm::CafFarData},
     StormKind{"adts-frames", Adts, &storm::AdtsFrames},
+    StormKind{"mpeg-audio-frames", MpegAudio, &storm::MpegAudioFrames},
 };
 
 constexpr std::array kTruncated = {

@@ -106,4 +106,15 @@ void AdtsFrames(std::span<uint8_t> block, const StormPlace&) {
   }
 }
 
+// MPEG-1 Layer III frames of 384 bytes (128 kbit/s at 48 kHz), the first
+// holding an encoder's info, as many as fill the block: the walk reads them
+// all and stops at the filler after them.
+void MpegAudioFrames(std::span<uint8_t> block, const StormPlace&) {
+  constexpr size_t kFrameBytes = 384;
+  for (size_t at = 0; at + kFrameBytes <= block.size(); at += kFrameBytes) {
+    PutText(block, at, "\xFF\xFB\x94\x00"sv);
+  }
+  PutText(block, 36, "Info"sv);
+}
+
 }  // namespace officecarve::testimage::storm

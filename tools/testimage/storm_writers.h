@@ -67,6 +67,7 @@ void Wave64Declared(std::span<uint8_t> block, const StormPlace& place);
 void WavPackBlocks(std::span<uint8_t> block, const StormPlace& place);
 void CafFarData(std::span<uint8_t> block, const StormPlace& place);
 void AdtsFrames(std::span<uint8_t> block, const StormPlace& place);
+void MpegAudioFrames(std::span<uint8_t> block, const StormPlace& place);
 
 // Archives, documents and the rest.
 void ZipChain(std::span<uint8_t> block, const StormPlace& place);

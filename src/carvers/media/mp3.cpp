@@ -7,9 +7,9 @@
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
 #include "carvers/media/long_record.h"
-#include "carvers/media/mpeg_audio_frame.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
+#include "scan/mpeg_audio_frame.h"
 
 namespace officecarve {
 namespace {
@@ -124,7 +124,11 @@ bool TakeId3v1Tag(CarverCall& call, uint64_t at, uint64_t& file_position) {
 void CarveMp3(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   CarverCall call(env, offset);
   if (!call.Started()) return;
-  const std::optional<uint64_t> tag_bytes = Id3TagBytes(call.Bytes());
+  // Files that encoders wrote without an ID3v2 tag start with their first
+  // frame.
+  const bool tagged = HeaderHas(call.Bytes(), 0, "ID3"sv);
+  const std::optional<uint64_t> tag_bytes =
+      tagged ? Id3TagBytes(call.Bytes()) : std::optional<uint64_t>(0);
   if (!tag_bytes || *tag_bytes > kMaxId3TagBytes) return call.Fail();
   if (*tag_bytes > kPeekedTagBytes && !FrameFollowsTag(env, offset, *tag_bytes)) return call.Fail();
 

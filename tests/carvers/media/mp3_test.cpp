@@ -35,6 +35,7 @@ void SetTagSize(std::vector<uint8_t>& mp3, size_t tag_bytes) {
 
 std::vector<uint8_t> Tone() { return SampleDocument("tone.mp3"); }
 std::vector<uint8_t> Tagged() { return SampleDocument("tagged.mp3"); }
+std::vector<uint8_t> Untagged() { return SampleDocument("untagged.mp3"); }
 
 void AppendLe32(std::vector<uint8_t>& bytes, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -107,6 +108,7 @@ const Sample kSamples[] = {
     {"tagged", &Tagged, "letter.doc"},           // ID3v2, MPEG-2 frames, ID3v1
     {"ape", &TaggedWithApeTag, "minutes.docx"},  // and an APE tag before the ID3v1 tag
     {"long_tag", &ToneWithLongTag, "letter.doc"},
+    {"untagged", &Untagged, "budget.xls"},  // no ID3v2 tag: the encoder's info frame first
 };
 
 class RealMp3s : public testing::CarverHarness, public ::testing::WithParamInterface<Sample> {};

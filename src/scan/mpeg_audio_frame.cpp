@@ -1,4 +1,4 @@
-#include "carvers/media/mpeg_audio_frame.h"
+#include "scan/mpeg_audio_frame.h"
 
 #include <array>
 
