@@ -10,6 +10,7 @@
 
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
+#include "carvers/media/record_run.h"
 #include "scan/adts_frame.h"
 #include "scan/carver_frame.h"
 
@@ -27,29 +28,17 @@ void CarveAdts(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   if (!call.Started()) return;
   const std::optional<AdtsFrame> first = ReadAdtsFrame(call.Bytes(), 0);
   if (!first) return call.Fail();
-  uint64_t position = 0;  // in the buffer
-  uint64_t skipped = 0;   // file bytes no longer in the buffer
-  uint64_t file_end = 0;  // after the last frame taken
-  for (;;) {
-    if (!call.ReadUntil(position + kAdtsHeaderBytes)) break;
-    const std::optional<AdtsFrame> frame = ReadAdtsFrame(call.Bytes(), position);
-    if (!frame || frame->fixed != first->fixed) break;
-    if (!call.ReadUntil(position + frame->bytes)) break;
-    position += frame->bytes;
-    file_end = position + skipped;
-    const uint64_t before = position;
-    call.Compact(position);
-    skipped += before - position;
+  RecordRun frames(call);
+  while (frames.Holds(kAdtsHeaderBytes)) {
+    const std::optional<AdtsFrame> frame = ReadAdtsFrame(call.Bytes(), frames.Position());
+    if (!frame || frame->fixed != first->fixed || !frames.Take(frame->bytes)) break;
   }
   // A stream of one frame is no stream: a sync word and a length that
   // happen to fit.
-  if (file_end <= first->bytes) return call.Fail();
-  if (call.ReadUntil(position + kId3v1Bytes) &&
-      HeaderHas(call.Bytes().subspan(position), 0, kId3v1Tag)) {
-    file_end += kId3v1Bytes;
-  }
-  call.TrimTo(file_end);
-  call.Complete();
+  if (frames.FileEnd() <= first->bytes) return call.Fail();
+  const bool tagged =
+      frames.Holds(kId3v1Bytes) && HeaderHas(call.Bytes().subspan(frames.Position()), 0, kId3v1Tag);
+  frames.Finish(tagged ? kId3v1Bytes : 0);
 }
 
 }  // namespace officecarve

@@ -12,6 +12,7 @@
 
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
+#include "carvers/media/record_run.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
@@ -47,34 +48,22 @@ void CarveCaf(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
       Be64At(header, kFileHeaderBytes + 4) != kDescriptionBytes) {
     return call.Fail();
   }
-  uint64_t position = kFileHeaderBytes;  // in the buffer
-  uint64_t skipped = 0;                  // file bytes no longer (or never) in the buffer
-  uint64_t file_end = 0;                 // after the last chunk taken
-  for (;;) {
-    if (!call.ReadUntil(position + kChunkHeaderBytes)) break;
-    const std::span<const uint8_t> bytes = call.Bytes();
-    if (!IsChunkType(bytes.subspan(position, 4))) break;
-    const uint64_t length = Be64At(bytes, position + 4);
-    if (length > kMostChunkBytes) {
-      // Left open, or no chunk at all: either way nothing bounds the file.
-      if (file_end == 0 || length == UINT64_MAX) return call.Fail();
-      break;
-    }
-    position += kChunkHeaderBytes;
-    uint64_t rest = length;
-    const std::optional<uint64_t> units = call.SkipInsideRecord(position, rest);
-    if (!units) break;
-    skipped += *units * env.bytes_per_sector;
-    if (!call.ReadUntil(position + rest)) break;
-    position += rest;
-    file_end = position + skipped;
-    const uint64_t before = position;
-    call.Compact(position);
-    skipped += before - position;
+  RecordRun chunks(call);
+  // The file header is taken as a record of its own.
+  chunks.Take(kFileHeaderBytes);
+  while (chunks.Holds(kChunkHeaderBytes)) {
+    const std::span<const uint8_t> chunk = call.Bytes().subspan(chunks.Position());
+    if (!IsChunkType(chunk.first(4))) break;
+    const uint64_t length = Be64At(chunk, 4);
+    // Left open: nothing bounds the file.
+    if (length == UINT64_MAX) return call.Fail();
+    if (length > kMostChunkBytes || !chunks.Take(kChunkHeaderBytes + length)) break;
   }
-  if (file_end == 0) return call.Fail();
-  call.TrimTo(file_end);
-  call.Complete();
+  // The description alone is no file.
+  if (chunks.FileEnd() <= kFileHeaderBytes + kChunkHeaderBytes + kDescriptionBytes) {
+    return call.Fail();
+  }
+  chunks.Finish();
 }
 
 }  // namespace officecarve

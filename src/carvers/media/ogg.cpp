@@ -13,6 +13,7 @@
 
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
+#include "carvers/media/record_run.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
@@ -86,37 +87,23 @@ void CarveOgg(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   CarverCall call(env, offset);
   if (!call.Started()) return;
   Streams streams;
-  uint64_t position = 0;  // in the buffer
-  uint64_t skipped = 0;   // file bytes no longer (or never) in the buffer
-  uint64_t file_end = 0;  // after the last page taken
-  for (;;) {
-    if (!call.ReadUntil(position + kPageHeaderBytes)) break;
-    std::span<const uint8_t> bytes = call.Bytes();
-    if (!HeaderHas(bytes.subspan(position), 0, kCapturePattern) || bytes[position + 4] != 0) break;
-    const uint8_t type = bytes[position + kHeaderTypeOffset];
-    const uint32_t serial = Le32At(bytes, position + kSerialOffset);
-    const uint32_t page_number = Le32At(bytes, position + kPageNumberOffset);
-    const uint8_t segments = bytes[position + kSegmentCountOffset];
-    if (!streams.Take(type, serial, page_number)) break;
-    const uint64_t table = position + kPageHeaderBytes;
-    if (!call.ReadUntil(table + segments)) break;
-    bytes = call.Bytes();
-    uint64_t rest = 0;
-    for (uint64_t segment = 0; segment < segments; ++segment) rest += bytes[table + segment];
-    position = table + segments;
-    const std::optional<uint64_t> units = call.SkipInsideRecord(position, rest);
-    if (!units) break;
-    skipped += *units * env.bytes_per_sector;
-    if (!call.ReadUntil(position + rest)) break;
-    position += rest;
-    file_end = position + skipped;
-    const uint64_t before = position;
-    call.Compact(position);
-    skipped += before - position;
+  RecordRun pages(call);
+  while (pages.Holds(kPageHeaderBytes)) {
+    const std::span<const uint8_t> page = call.Bytes().subspan(pages.Position());
+    if (!HeaderHas(page, 0, kCapturePattern) || page[4] != 0) break;
+    const uint8_t segments = page[kSegmentCountOffset];
+    if (!streams.Take(page[kHeaderTypeOffset], Le32At(page, kSerialOffset),
+                      Le32At(page, kPageNumberOffset)) ||
+        !pages.Holds(kPageHeaderBytes + segments)) {
+      break;
+    }
+    const std::span<const uint8_t> lacing =
+        call.Bytes().subspan(pages.Position() + kPageHeaderBytes, segments);
+    uint64_t body = 0;
+    for (const uint8_t length : lacing) body += length;
+    if (!pages.Take(kPageHeaderBytes + segments + body)) break;
   }
-  if (file_end == 0) return call.Fail();
-  call.TrimTo(file_end);
-  call.Complete();
+  pages.Finish();
 }
 
 }  // namespace officecarve

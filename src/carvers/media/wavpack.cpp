@@ -11,6 +11,7 @@
 
 #include "carvers/carvers.h"
 #include "carvers/media/declared_size.h"
+#include "carvers/media/record_run.h"
 #include "core/byte_order.h"
 #include "scan/carver_frame.h"
 
@@ -82,40 +83,25 @@ uint64_t TagBytes(std::span<const uint8_t> bytes, uint64_t at) {
 void CarveWavPack(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   CarverCall call(env, offset);
   if (!call.Started()) return;
-  uint64_t position = 0;  // in the buffer
-  uint64_t skipped = 0;   // file bytes no longer (or never) in the buffer
-  uint64_t file_end = 0;  // after the last block taken
+  RecordRun blocks(call);
   std::optional<Block> previous;
   uint32_t total = kUnknownTotal;
-  for (;;) {
-    if (!call.ReadUntil(position + kBlockHeaderBytes)) break;
-    const std::optional<Block> block = ReadBlock(call.Bytes(), position);
+  while (blocks.Holds(kBlockHeaderBytes)) {
+    const std::optional<Block> block = ReadBlock(call.Bytes(), blocks.Position());
     if (!block || (previous && !Follows(*block, *previous))) break;
-    uint64_t rest = block->size + kSizeFieldEnd;
-    const std::optional<uint64_t> units = call.SkipInsideRecord(position, rest);
-    if (!units) break;
-    skipped += *units * env.bytes_per_sector;
-    if (!call.ReadUntil(position + rest)) break;
-    position += rest;
-    file_end = position + skipped;
+    if (!blocks.Take(block->size + kSizeFieldEnd)) break;
     if (!previous) total = block->total;
     previous = block;
-    const uint64_t before = position;
-    call.Compact(position);
-    skipped += before - position;
     if (total != kUnknownTotal && total != 0 && block->index + block->samples >= total) break;
   }
-  if (file_end == 0) return call.Fail();
   // The walk stopped at the end of the last block, or at a block it could
   // not take, which is no tag.
-  if (call.ReadUntil(position + kApeHeaderBytes)) {
-    if (const uint64_t tag = TagBytes(call.Bytes(), position);
-        tag > 0 && call.ReadUntil(position + tag)) {
-      file_end += tag;
-    }
+  uint64_t tag = 0;
+  if (blocks.FileEnd() > 0 && blocks.Holds(kApeHeaderBytes)) {
+    tag = TagBytes(call.Bytes(), blocks.Position());
+    if (tag > 0 && !blocks.Holds(tag)) tag = 0;
   }
-  call.TrimTo(file_end);
-  call.Complete();
+  blocks.Finish(tag);
 }
 
 }  // namespace officecarve
