@@ -46,7 +46,6 @@ bool IsStrongHeader(FileKind kind) {
     case FileKind::Wave64:
     case FileKind::WavPack:
     case FileKind::Caf:
-    case FileKind::Adts:
     case FileKind::MpegAudio:
       return true;
     default:

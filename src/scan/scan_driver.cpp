@@ -48,8 +48,9 @@ void SetPercentLabel(std::string& out, std::string_view prefix, int64_t done, in
   AppendPercentText(out, done, total);
 }
 
-// Packets of these kinds occur anywhere inside a stream, so their sectors say
-// nothing about where clusters start; JPEGs without APP0/APP1 say little.
+// Packets and frames of these kinds occur anywhere inside a stream, so their
+// sectors say nothing about where clusters start; JPEGs without APP0/APP1
+// say little.
 double SettlingWeight(FileKind kind) {
   switch (kind) {
     case FileKind::JpegOther:
@@ -58,6 +59,7 @@ double SettlingWeight(FileKind kind) {
     case FileKind::Mpeg1Pack:
     case FileKind::M2tsPacket:
     case FileKind::MpegTsPacket:
+    case FileKind::Adts:
       return 0.0;
     default:
       return 1.0;

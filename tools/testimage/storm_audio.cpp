@@ -93,16 +93,22 @@ void CafFarData(std::span<uint8_t> block, const StormPlace& place) {
   PutBe32(block, 60, static_cast<uint32_t>(length));
 }
 
-// Frames of 256 bytes fill every block, and the next block's go on with the
-// same stream: a chain through the whole image.
+// A frame short enough for the next one to show in the first sector, then
+// longer ones that start at no other sector of the block, the last running
+// into the next block: one header a block, as in the other storms.
 void AdtsFrames(std::span<uint8_t> block, const StormPlace&) {
-  constexpr size_t kFrameBytes = 256;
-  for (size_t at = 0; at + kFrameBytes <= block.size(); at += kFrameBytes) {
-    // MPEG-4, no checksum, low complexity, 44.1 kHz, two channels.
+  constexpr size_t kFirstFrameBytes = 300;
+  constexpr size_t kFrameBytes = 700;
+  // MPEG-4, no checksum, low complexity, 44.1 kHz, two channels.
+  auto put_frame = [&](size_t at, size_t bytes) {
     PutText(block, at, "\xFF\xF1\x50\x80"sv);
-    PutU8(block, at + 4, static_cast<uint8_t>(kFrameBytes >> 3));
-    PutU8(block, at + 5, static_cast<uint8_t>((kFrameBytes & 7) << 5 | 0x1F));
+    PutU8(block, at + 4, static_cast<uint8_t>(bytes >> 3));
+    PutU8(block, at + 5, static_cast<uint8_t>((bytes & 7) << 5 | 0x1F));
     PutU8(block, at + 6, 0xFC);
+  };
+  put_frame(0, kFirstFrameBytes);
+  for (size_t at = kFirstFrameBytes; at + 7 <= block.size(); at += kFrameBytes) {
+    put_frame(at, kFrameBytes);
   }
 }
 
