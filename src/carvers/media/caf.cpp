@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <span>
 #include <string_view>
 
 #include "carvers/carvers.h"
