@@ -1,27 +1,19 @@
 // Raw AAC streams are runs of ADTS frames, each headed by a sync word and
 // its own length. The file is the frames walked from the first while each
 // header repeats the first one's fixed fields (version, profile, sample
-// rate, channels); the first that does not ends the file before it, and a
-// trailing ID3v1 tag belongs to the file.
+// rate, channels); the first that does not ends the file before it. The APE
+// and ID3v1 tags players append belong to the file.
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
 
 #include "carvers/carvers.h"
-#include "carvers/media/declared_size.h"
 #include "carvers/media/record_run.h"
 #include "scan/adts_frame.h"
 #include "scan/carver_frame.h"
 
 namespace officecarve {
-
-namespace {
-
-constexpr std::string_view kId3v1Tag = "TAG";
-constexpr uint64_t kId3v1Bytes = 128;
-
-}  // namespace
 
 void CarveAdts(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   CarverCall call(env, offset);
@@ -36,9 +28,7 @@ void CarveAdts(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
   // A stream of one frame is no stream: a sync word and a length that
   // happen to fit.
   if (frames.FileEnd() <= first->bytes) return call.Fail();
-  const bool tagged =
-      frames.Holds(kId3v1Bytes) && HeaderHas(call.Bytes().subspan(frames.Position()), 0, kId3v1Tag);
-  frames.Finish(tagged ? kId3v1Bytes : 0);
+  frames.FinishWithTags();
 }
 
 }  // namespace officecarve

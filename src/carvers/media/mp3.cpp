@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "carvers/carvers.h"
+#include "carvers/media/audio_tags.h"
 #include "carvers/media/declared_size.h"
 #include "carvers/media/long_record.h"
 #include "core/byte_order.h"
@@ -20,14 +21,10 @@ constexpr uint64_t kId3HeaderBytes = 10;
 constexpr uint64_t kId3FooterBytes = 10;
 constexpr uint8_t kId3FooterFlag = 0x10;
 constexpr uint64_t kFrameHeaderBytes = 4;
-constexpr uint64_t kId3v1Bytes = 128;
-constexpr uint64_t kApeHeaderBytes = 32;  // an APE tag's header and footer are alike
-constexpr uint32_t kApeIsHeaderFlag = 1u << 29;
 // Noise after "ID3" may pass for a frame or two; a real file has hundreds.
 constexpr uint32_t kMinFrames = 8;
 // A tag holds text and a cover picture or two: a few MiB at the most.
 constexpr uint64_t kMaxId3TagBytes = 16ull << 20;
-constexpr uint64_t kMaxApeTagBytes = 16ull << 20;
 // Tags longer than this are claimed unit by unit without being read, so a
 // frame must be seen where they end before they are (FrameFollowsTag).
 constexpr uint64_t kPeekedTagBytes = 64 << 10;
@@ -76,47 +73,6 @@ bool FrameFollowsTag(CarverEnv& env, int64_t offset, uint64_t tag_bytes) {
     return false;
   }
   return ParseMpegAudioFrame(Be32At(units, within)).has_value();
-}
-
-// False only when a unit could not be read; running out of the range is the
-// end of the file, which then ends before what could not be held.
-bool HoldOrRangeEnd(CarverCall& call, uint64_t bytes, bool& held) {
-  held = call.ReadUntil(bytes);
-  return held || call.LastStop() == CarverCall::Stop::kRangeEnd;
-}
-
-// Takes an APE tag that starts at `at` with its header into the file, when
-// its footer is where the header says. False only when a unit could not be
-// read.
-bool TakeApeTag(CarverCall& call, uint64_t& at, uint64_t& file_position) {
-  bool held = false;
-  if (!HoldOrRangeEnd(call, at + kApeHeaderBytes, held)) return false;
-  const std::span<const uint8_t> bytes = call.Bytes();
-  if (!held || !HeaderHas(bytes, at, "APETAGEX"sv) ||
-      (Le32At(bytes, at + 20) & kApeIsHeaderFlag) == 0) {
-    return true;
-  }
-  // The size counts the items and the footer, not the header.
-  uint64_t size = kApeHeaderBytes + Le32At(bytes, at + 12);
-  if (size < 2 * kApeHeaderBytes || size > kMaxApeTagBytes) return true;
-  uint64_t position = file_position;
-  if (!HoldLongRecord(call, at, size, position)) {
-    return call.LastStop() == CarverCall::Stop::kRangeEnd;
-  }
-  if (HeaderHas(call.Bytes(), at + size - kApeHeaderBytes, "APETAGEX"sv)) {
-    at += size;
-    file_position = position + size;
-  }
-  return true;
-}
-
-// Takes an ID3v1 tag at `at` into the file. False only when a unit could not
-// be read.
-bool TakeId3v1Tag(CarverCall& call, uint64_t at, uint64_t& file_position) {
-  bool held = false;
-  if (!HoldOrRangeEnd(call, at + kId3v1Bytes, held)) return false;
-  if (held && HeaderHas(call.Bytes(), at, "TAG"sv)) file_position += kId3v1Bytes;
-  return true;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "carvers/media/record_run.h"
 
+#include "carvers/media/audio_tags.h"
 #include "carvers/media/long_record.h"
 #include "scan/carver_frame.h"
 
@@ -19,10 +20,19 @@ bool RecordRun::Take(uint64_t bytes) {
   return true;
 }
 
-void RecordRun::Finish(uint64_t more) {
+void RecordRun::Finish() {
   if (file_end_ == 0) return call_.Fail();
-  call_.TrimTo(file_end_ + more);
+  call_.TrimTo(file_end_);
   call_.Complete();
+}
+
+void RecordRun::FinishWithTags() {
+  if (file_end_ == 0) return call_.Fail();
+  // The run stopped at the end of its last record, or at a record it could
+  // not take, which is no tag. A tag that cannot be read is left out.
+  uint64_t at = position_;
+  if (TakeApeTag(call_, at, file_end_)) TakeId3v1Tag(call_, at, file_end_);
+  Finish();
 }
 
 }  // namespace officecarve

@@ -26,10 +26,12 @@ class RecordRun {
   // or a unit cannot be read.
   bool Take(uint64_t bytes);
   uint64_t FileEnd() const { return file_end_; }
-  // The file ends after the last record taken and `more` bytes held after
-  // it (a tag): the claims past it are given back and the call completes.
-  // A run that took no record fails the call.
-  void Finish(uint64_t more = 0);
+  // The file ends after the last record taken: the claims past it are given
+  // back and the call completes. A run that took no record fails the call.
+  void Finish();
+  // The same for a sound stream, whose file also holds the APE and ID3v1
+  // tags players append after its last record.
+  void FinishWithTags();
 
  private:
   CarverCall& call_;

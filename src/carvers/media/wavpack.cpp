@@ -1,9 +1,9 @@
 // WavPack streams are runs of blocks, each stating its own length and which
 // samples it holds. The file is the blocks walked from the first while each
 // is the next of the same stream; the first that is not ends the file before
-// it. A stream that states its total ends with the block that reaches it,
-// followed by the tags players append (APEv2, ID3v1). The inside of a block
-// is claimed unread.
+// it. A stream that states its total ends with the block that reaches it.
+// The APE and ID3v1 tags players append belong to the file. The inside of a
+// block is claimed unread.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -26,15 +26,6 @@ constexpr uint16_t kLastVersion = 0x410;
 // The format keeps blocks under a megabyte; a few times that is no stream.
 constexpr uint32_t kMostBlockBytes = 16u << 20;
 constexpr uint32_t kUnknownTotal = 0xFFFFFFFF;
-
-// The tags that may follow the last block.
-constexpr std::string_view kApeTag = "APETAGEX";
-constexpr uint64_t kApeHeaderBytes = 32;
-constexpr uint32_t kApeHasHeader = 0x80000000;
-constexpr uint32_t kApeIsHeader = 0x20000000;
-constexpr uint32_t kMostTagBytes = 16u << 20;
-constexpr std::string_view kId3v1Tag = "TAG";
-constexpr uint64_t kId3v1Bytes = 128;
 
 struct Block {
   uint32_t size = 0;  // after the size field
@@ -62,22 +53,6 @@ bool Follows(const Block& next, const Block& previous) {
   return next.index == previous.index || next.index == previous.index + previous.samples;
 }
 
-// The bytes of an APEv2 tag (with its header, which writers put first) or
-// of an ID3v1 tag starting at `at`, or 0. Its bytes must be held up to at
-// least `at` + kApeHeaderBytes.
-uint64_t TagBytes(std::span<const uint8_t> bytes, uint64_t at) {
-  const std::span<const uint8_t> tag = bytes.subspan(at);
-  if (HeaderHas(tag, 0, kApeTag)) {
-    const uint32_t size = Le32At(tag, 12);
-    const uint32_t flags = Le32At(tag, 20);
-    if ((flags & kApeHasHeader) == 0 || (flags & kApeIsHeader) == 0 || size > kMostTagBytes) {
-      return 0;
-    }
-    return kApeHeaderBytes + size;
-  }
-  return HeaderHas(tag, 0, kId3v1Tag) ? kId3v1Bytes : 0;
-}
-
 }  // namespace
 
 void CarveWavPack(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
@@ -94,14 +69,7 @@ void CarveWavPack(CarverEnv& env, std::string_view /*folder*/, int64_t offset) {
     previous = block;
     if (total != kUnknownTotal && total != 0 && block->index + block->samples >= total) break;
   }
-  // The walk stopped at the end of the last block, or at a block it could
-  // not take, which is no tag.
-  uint64_t tag = 0;
-  if (blocks.FileEnd() > 0 && blocks.Holds(kApeHeaderBytes)) {
-    tag = TagBytes(call.Bytes(), blocks.Position());
-    if (tag > 0 && !blocks.Holds(tag)) tag = 0;
-  }
-  blocks.Finish(tag);
+  blocks.FinishWithTags();
 }
 
 }  // namespace officecarve
