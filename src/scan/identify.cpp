@@ -286,8 +286,6 @@ bool IsWindowsExecutable(Sector sector) {
          BytesAre(sector, pe_offset, "PE\x00\x00"sv);
 }
 
-// Kinds added after the table above was settled. They are tested only where
-// it found nothing, so they never change what it reports.
 // The first page of a logical stream: a fresh packet, page number 0.
 bool IsOggStreamStart(Sector sector) {
   constexpr size_t kHeaderType = 5;
@@ -344,6 +342,8 @@ bool IsMpegAudioStart(Sector sector) {
   return BytesAre(sector, 36, "VBRI"sv);
 }
 
+// Kinds added after the table above was settled. They are tested only where
+// it found nothing, so they never change what it reports.
 FileKind IdentifyLaterKinds(Sector sector, uint64_t head) {
   const auto starts_with = [head](const Signature& signature) {
     return signature.StartsPacked(head);
